@@ -1,0 +1,72 @@
+#pragma once
+// Opens one audio file and delivers its sound as interleaved PCM, block by block,
+// in the decoded stream's own format, with the media-time span of every block.
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+
+namespace tessora {
+
+// Media time in units of 100 ns (10000 per millisecond).
+using MediaTime = int64_t;
+constexpr MediaTime kMediaUnitsPerMs = 10000;
+
+// The published WAVEFORMATEX layout; only PCM is ever delivered.
+struct WaveFormatEx {
+    uint16_t wFormatTag = 1;  // WAVE_FORMAT_PCM
+    uint16_t nChannels = 0;
+    uint32_t nSamplesPerSec = 0;
+    uint32_t nAvgBytesPerSec = 0;
+    uint16_t nBlockAlign = 0;
+    uint16_t wBitsPerSample = 0;
+    uint16_t cbSize = 0;
+};
+
+class EAudioReadError : public std::runtime_error {
+public:
+    EAudioReadError(const QString& message, int64_t errorCode)
+        : std::runtime_error(message.toStdString()), ErrorCode(errorCode) {}
+    QString Message() const { return QString::fromStdString(what()); }
+    int64_t ErrorCode;
+};
+
+// The reader's own code for a bad argument.
+constexpr int64_t kReaderOwnError = 0x08000001;
+
+class TAudioFileReader {
+public:
+    // Opens the file; raises EAudioReadError at the first failing step.
+    explicit TAudioFileReader(const QString& fileName);
+    ~TAudioFileReader();
+    TAudioFileReader(const TAudioFileReader&) = delete;
+    TAudioFileReader& operator=(const TAudioFileReader&) = delete;
+
+    // Decodes the next block into buffer; fills it whole unless the file ends.
+    // Returns 0 at end of stream. size 0 raises "Invalid buffer size.".
+    uint32_t Read(void* buffer, uint32_t size);
+    // Moves the decode position to exactly `time` (clamped to 0..Duration).
+    void Seek(MediaTime time);
+
+    const WaveFormatEx& WaveFormat() const { return waveFormat_; }
+    const QString& FileName() const { return fileName_; }
+    MediaTime Duration() const { return duration_; }
+    MediaTime Position() const { return position_; }
+    MediaTime LastSampleStart() const { return lastSampleStart_; }
+    MediaTime LastSampleEnd() const { return lastSampleEnd_; }
+
+    class Decoder;  // the decoding behind the reader (FFmpeg, or the MIDI renderer)
+
+private:
+    WaveFormatEx waveFormat_;
+    QString fileName_;
+    MediaTime duration_ = 0;
+    MediaTime position_ = 0;
+    MediaTime lastSampleStart_ = 0;
+    MediaTime lastSampleEnd_ = 0;
+    std::unique_ptr<Decoder> decoder_;
+};
+
+}  // namespace tessora

@@ -1,0 +1,7 @@
+#include "Command.h"
+
+namespace tessora::cli {
+
+std::vector<CliCommand> audioCommands() { return {}; }
+
+}  // namespace tessora::cli

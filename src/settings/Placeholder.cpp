@@ -1,0 +1,1 @@
+void tessora_settings_placeholder() {}
