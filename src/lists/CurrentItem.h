@@ -1,0 +1,45 @@
+#pragma once
+// Which item of a channel's timetable must sound at a given moment.
+
+#include "DateTimeValue.h"
+#include "PeriodicList.h"
+#include "PlayList.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace tessora {
+
+using FileExistsTest = std::function<bool(const QString& path)>;
+bool FileExistsOnDisk(const QString& path);
+
+// The timetable fields of one channel. The channel player holds one of these.
+struct ChannelTimetable {
+    QString PeriodicListFile;  // empty: the channel follows DayListFile alone
+    tessora::PeriodicList PeriodicList;
+    QString DayListFile;       // the file DayList was loaded from; empty when none
+    TPlayList DayList;
+    PlayItem CurrentItem = NoCurrentItem();  // the item last taken as current; Index -1 when none
+
+    // With a periodic list, first makes today's day list the one in DayList (reloading it and
+    // forgetting the current item when the day's line names another file). Then answers the
+    // first item in list order that started at least 1 ms before `now` and ends at least 1 ms
+    // after it, or nullptr. Raises EFileError when today's day list exists but cannot be read.
+    const PlayItem* FindCurrentItem(const LocalMoment& now, const FileExistsTest& fileExists = FileExistsOnDisk);
+
+    static PlayItem NoCurrentItem() {
+        PlayItem none;
+        none.Index = -1;
+        return none;
+    }
+
+private:
+    // False when the channel has no day list today.
+    bool FollowPeriodicList(const QDate& today, const FileExistsTest& fileExists);
+};
+
+// True when `item` is due at time of day `timeOfDay` (days).
+bool IsDueAt(const PlayItem& item, double timeOfDay);
+
+}  // namespace tessora

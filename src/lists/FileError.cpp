@@ -1,0 +1,36 @@
+#include "FileError.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace tessora {
+
+QByteArray ReadWholeFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) throw EFileError(path, "File not found");
+    if (info.isDir()) throw EFileError(path, "Is a folder, not a file");
+    if (info.size() > kMaxStationFileBytes) throw EFileError(path, "File is too large");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) throw EFileError(path, file.errorString());
+    QByteArray contents = file.readAll();
+    if (file.error() != QFileDevice::NoError) throw EFileError(path, file.errorString());
+    return contents;
+}
+
+void WriteFileAtomically(const QString& path, const QByteArray& contents) {
+    if (QFileInfo(path).isDir()) throw EFileError(path, "Is a folder, not a file");
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) throw EFileError(path, file.errorString());
+    if (file.write(contents) != contents.size() || !file.commit())
+        throw EFileError(path, file.errorString());
+}
+
+QString WithExtension(const QString& path, const QString& extension) {
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf('.');
+    const QString own = dot < 0 ? QString() : name.mid(dot).toLower();
+    return own == extension ? path : path + extension;
+}
+
+}  // namespace tessora

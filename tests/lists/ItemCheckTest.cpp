@@ -1,0 +1,34 @@
+#include "DateTimeValue.h"
+#include "ItemCheck.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessora;
+
+TEST(ItemCheck, RefusesWhatTheEditorRefuses) {
+    const auto item = [](double start, double end, QString source, QString title = "t", QString memo = "") {
+        PlayItem i;
+        i.StartTime = start;
+        i.EndTime = end;
+        i.Source = source;
+        i.Title = title;
+        i.Memo = memo;
+        return i;
+    };
+    const double eight = TimeValue(8, 0, 0), nine = TimeValue(9, 0, 0);
+    struct Case { PlayItem item; ItemProblem problem; };
+    const Case cases[] = {
+        {item(eight, nine, "/a.wav"), ItemProblem::None},
+        {item(eight, eight, "/a.wav"), ItemProblem::StartNotBeforeEnd},
+        {item(nine, eight, "/a.wav"), ItemProblem::StartNotBeforeEnd},
+        {item(eight, nine, ""), ItemProblem::NothingToPlay},
+        {item(eight, nine, "/a.wav", QString("铃").repeated(25)), ItemProblem::None},
+        {item(eight, nine, "/a.wav", QString("铃").repeated(25) + "x"), ItemProblem::TitleTooLong},
+        {item(eight, nine, "/" + QString("a").repeated(255)), ItemProblem::SourceTooLong},
+        {item(eight, nine, "/a.wav", "t", QString("备").repeated(128)), ItemProblem::MemoTooLong},
+        {item(eight, nine, "/a.wav", QString::fromUtf8("\xF0\x9F\x94\x94")), ItemProblem::NotGbk},
+    };
+    for (const Case& c : cases) EXPECT_EQ(CheckPlayItem(c.item), c.problem) << c.item.Title.toStdString();
+    EXPECT_EQ(ItemProblemText(ItemProblem::StartNotBeforeEnd).Chinese, "开始日期必须在结束日期之前");
+    EXPECT_EQ(ItemProblemText(ItemProblem::NothingToPlay).Chinese, "请选择播放内容");
+}
