@@ -1,1 +1,69 @@
 #include "AudioFileRead.h"
+
+#include "FfmpegDecoder.h"
+
+#include <algorithm>
+
+namespace tessora {
+
+namespace {
+
+constexpr MediaTime kMediaUnitsPerSecond = 1000 * kMediaUnitsPerMs;
+constexpr int64_t kInvalidPointer = 0x80004003;
+
+std::unique_ptr<TAudioFileReader::Decoder> OpenDecoder(const QString& fileName) {
+    return std::make_unique<FfmpegDecoder>(fileName);
+}
+
+}  // namespace
+
+WaveFormatEx TAudioFileReader::Decoder::PcmFormat(uint32_t sampleRate, uint16_t channels, uint16_t bitsPerSample) {
+    WaveFormatEx format;
+    format.wFormatTag = 1;
+    format.nChannels = channels;
+    format.nSamplesPerSec = sampleRate;
+    format.wBitsPerSample = bitsPerSample;
+    format.nBlockAlign = uint16_t(channels * bitsPerSample / 8);
+    format.nAvgBytesPerSec = sampleRate * format.nBlockAlign;
+    format.cbSize = 0;
+    return format;
+}
+
+TAudioFileReader::TAudioFileReader(const QString& fileName)
+    : fileName_(fileName), decoder_(OpenDecoder(fileName)) {
+    waveFormat_ = decoder_->Format();
+    duration_ = TimeAtByte(decoder_->FrameCount() * waveFormat_.nBlockAlign);
+}
+
+TAudioFileReader::~TAudioFileReader() = default;
+
+MediaTime TAudioFileReader::TimeAtByte(int64_t bytes) const {
+    return bytes * kMediaUnitsPerSecond / waveFormat_.nAvgBytesPerSec;
+}
+
+uint32_t TAudioFileReader::Read(void* buffer, uint32_t size) {
+    if (size == 0)
+        throw EAudioReadError(QStringLiteral("Invalid buffer size."), kReaderOwnError);
+    if (!buffer)
+        throw EAudioReadError(QStringLiteral("This method tried to access an invalid pointer."), kInvalidPointer);
+    const uint32_t bytes = decoder_->Read(static_cast<uint8_t*>(buffer), size);
+    if (bytes == 0)
+        return 0;
+    lastSampleStart_ = TimeAtByte(bytePosition_);
+    bytePosition_ += bytes;
+    lastSampleEnd_ = TimeAtByte(bytePosition_);
+    position_ = lastSampleEnd_;
+    return bytes;
+}
+
+void TAudioFileReader::Seek(MediaTime time) {
+    if (time == position_)
+        return;
+    time = std::clamp<MediaTime>(time, 0, duration_);
+    const int64_t frame = time * waveFormat_.nSamplesPerSec / kMediaUnitsPerSecond;
+    decoder_->SeekToFrame(frame);
+    bytePosition_ = frame * waveFormat_.nBlockAlign;
+    position_ = time;
+}
+
+}  // namespace tessora

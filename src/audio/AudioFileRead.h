@@ -67,6 +67,29 @@ private:
     MediaTime lastSampleStart_ = 0;
     MediaTime lastSampleEnd_ = 0;
     std::unique_ptr<Decoder> decoder_;
+    int64_t bytePosition_ = 0;  // bytes delivered since the start of the file
+
+    MediaTime TimeAtByte(int64_t bytes) const;
+};
+
+// What the reader needs from a decoder: PCM in one fixed format, a byte stream that is
+// short only at its end, and exact positioning by sample frame.
+class TAudioFileReader::Decoder {
+public:
+    virtual ~Decoder() = default;
+    const WaveFormatEx& Format() const { return format_; }
+    // Sample frames in the file, exact where the file tells it, otherwise the best estimate.
+    int64_t FrameCount() const { return frameCount_; }
+    // Writes up to size bytes; fewer only at the end of the stream. Frames may be split
+    // between calls.
+    virtual uint32_t Read(uint8_t* dest, uint32_t size) = 0;
+    // The next Read starts exactly at this sample frame (at or beyond the end: no data).
+    virtual void SeekToFrame(int64_t frame) = 0;
+
+protected:
+    static WaveFormatEx PcmFormat(uint32_t sampleRate, uint16_t channels, uint16_t bitsPerSample);
+    WaveFormatEx format_;
+    int64_t frameCount_ = 0;
 };
 
 }  // namespace tessora

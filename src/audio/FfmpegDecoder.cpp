@@ -1,0 +1,439 @@
+#include "FfmpegDecoder.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <optional>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/error.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace tessora {
+
+void RaiseFfmpegError(int code, const QString& text) {
+    throw EAudioReadError(text, code);
+}
+
+void RaiseFfmpegError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    if (av_strerror(code, text, sizeof text) < 0 || text[0] == '\0')
+        RaiseFfmpegError(code, QStringLiteral("Unrecognized error value."));
+    RaiseFfmpegError(code, QString::fromUtf8(text));
+}
+
+namespace {
+
+void Check(int result) {
+    if (result < 0)
+        RaiseFfmpegError(result);
+}
+
+// FFmpeg's complaints about damaged frames go nowhere: the reader skips such frames and
+// reports real failures as exceptions.
+void QuietFfmpegLog() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_FATAL); });
+}
+
+[[noreturn]] void RaiseOpenError(int code, const QString& fileName) {
+    if (code == AVERROR(ENOENT))
+        RaiseFfmpegError(code, QStringLiteral("File not found"));
+    // A file no demuxer recognises fails its probe with one of these two.
+    if (code == AVERROR_INVALIDDATA || code == AVERROR(EINVAL)) {
+        QFileInfo info(fileName);
+        if (info.exists() && info.size() == 0)
+            RaiseFfmpegError(code, QStringLiteral("The file is empty."));
+        RaiseFfmpegError(code, QStringLiteral("Unsupported file format."));
+    }
+    RaiseFfmpegError(code);
+}
+
+uint32_t BigEndian32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+// The frame count an MP3 encoder wrote into its Xing/Info (with the LAME tag's encoder
+// delay and padding) or VBRI header: the number of samples a decoder delivers once it
+// has dropped the delay and the padding. Nothing when the first frame carries no such header.
+std::optional<int64_t> Mp3TaggedFrameCount(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    constexpr qint64 kSearchBytes = 64 * 1024;
+    QByteArray head = file.read(10);
+    qint64 start = 0;
+    if (head.size() == 10 && head.startsWith("ID3")) {
+        const auto* h = reinterpret_cast<const uint8_t*>(head.constData());
+        start = 10 + ((h[6] & 0x7F) << 21 | (h[7] & 0x7F) << 14 | (h[8] & 0x7F) << 7 | (h[9] & 0x7F));
+        if (h[5] & 0x10)
+            start += 10;  // footer
+    }
+    if (!file.seek(start))
+        return std::nullopt;
+    const QByteArray data = file.read(kSearchBytes);
+    const auto* d = reinterpret_cast<const uint8_t*>(data.constData());
+    const qsizetype size = data.size();
+    for (qsizetype i = 0; i + 4 <= size; ++i) {
+        if (d[i] != 0xFF || (d[i + 1] & 0xE0) != 0xE0)
+            continue;
+        const int version = (d[i + 1] >> 3) & 3;  // 0 MPEG-2.5, 2 MPEG-2, 3 MPEG-1
+        const int layer = (d[i + 1] >> 1) & 3;    // 1 III, 2 II, 3 I
+        const int bitrateIndex = d[i + 2] >> 4;
+        const int rateIndex = (d[i + 2] >> 2) & 3;
+        if (version == 1 || layer == 0 || bitrateIndex == 15 || rateIndex == 3)
+            continue;
+        const bool mono = (d[i + 3] >> 6) == 3;
+        const bool mpeg1 = version == 3;
+        const int64_t samplesPerFrame = layer == 3 ? 384 : (layer == 2 || mpeg1) ? 1152 : 576;
+        const qsizetype xing = i + 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+        const qsizetype vbri = i + 4 + 32;
+        if (xing + 8 <= size && (std::memcmp(d + xing, "Xing", 4) == 0 || std::memcmp(d + xing, "Info", 4) == 0)) {
+            const uint32_t flags = BigEndian32(d + xing + 4);
+            qsizetype p = xing + 8;
+            if (!(flags & 1) || p + 4 > size)
+                return std::nullopt;
+            const int64_t frames = BigEndian32(d + p);
+            p += 4;
+            if (flags & 2) p += 4;
+            if (flags & 4) p += 100;
+            if (flags & 8) p += 4;
+            int64_t delay = 0, padding = 0;
+            if (p + 24 <= size && (std::memcmp(d + p, "LAME", 4) == 0 || std::memcmp(d + p, "Lavf", 4) == 0 ||
+                                   std::memcmp(d + p, "Lavc", 4) == 0)) {
+                const uint8_t* gap = d + p + 21;
+                delay = gap[0] << 4 | gap[1] >> 4;
+                padding = (gap[1] & 0x0F) << 8 | gap[2];
+            }
+            return std::max<int64_t>(0, frames * samplesPerFrame - delay - padding);
+        }
+        if (vbri + 18 <= size && std::memcmp(d + vbri, "VBRI", 4) == 0)
+            return int64_t(BigEndian32(d + vbri + 14)) * samplesPerFrame;
+        return std::nullopt;  // the first frame is plain audio
+    }
+    return std::nullopt;
+}
+
+AVChannelLayout InputLayout(const AVChannelLayout& layout) {
+    AVChannelLayout result{};
+    if (layout.order != AV_CHANNEL_ORDER_UNSPEC) {
+        av_channel_layout_copy(&result, &layout);
+    } else if (layout.nb_channels == 3) {
+        // Three channels without a mask are left, right and centre in a wave file.
+        result = AV_CHANNEL_LAYOUT_SURROUND;
+    } else {
+        av_channel_layout_default(&result, layout.nb_channels);
+    }
+    return result;
+}
+
+uint64_t LayoutKey(const AVChannelLayout& layout) {
+    const uint64_t mask = layout.order == AV_CHANNEL_ORDER_NATIVE ? layout.u.mask : 0;
+    return mask ^ (uint64_t(layout.order) << 56) ^ (uint64_t(layout.nb_channels) << 48);
+}
+
+}  // namespace
+
+FfmpegDecoder::FfmpegDecoder(const QString& fileName) : path_(QFile::encodeName(fileName)) {
+    QuietFfmpegLog();
+    try {
+        OpenInput();
+        ChooseOutputFormat();
+        frameCount_ = CountFrames();
+    } catch (...) {
+        CloseInput();
+        throw;
+    }
+}
+
+FfmpegDecoder::~FfmpegDecoder() {
+    CloseInput();
+}
+
+void FfmpegDecoder::OpenInput() {
+    int result = avformat_open_input(&demuxer_, path_.constData(), nullptr, nullptr);
+    if (result < 0)
+        RaiseOpenError(result, QFile::decodeName(path_));
+    Check(avformat_find_stream_info(demuxer_, nullptr));
+    const AVCodec* decoder = nullptr;
+    stream_ = av_find_best_stream(demuxer_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (stream_ == AVERROR_STREAM_NOT_FOUND)
+        RaiseFfmpegError(stream_, QStringLiteral("The file has no audio stream."));
+    if (stream_ == AVERROR_DECODER_NOT_FOUND) {
+        const int audio = av_find_best_stream(demuxer_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        const char* name = audio >= 0 ? avcodec_get_name(demuxer_->streams[audio]->codecpar->codec_id) : "unknown";
+        RaiseFfmpegError(stream_, QStringLiteral("Unsupported audio format: %1.").arg(QString::fromUtf8(name)));
+    }
+    Check(stream_);
+    const AVStream* stream = demuxer_->streams[stream_];
+    codec_ = avcodec_alloc_context3(decoder);
+    if (!codec_)
+        RaiseFfmpegError(AVERROR(ENOMEM));
+    Check(avcodec_parameters_to_context(codec_, stream->codecpar));
+    codec_->thread_count = 1;
+    codec_->pkt_timebase = stream->time_base;
+    Check(avcodec_open2(codec_, decoder, nullptr));
+    if (codec_->sample_rate <= 0 || codec_->ch_layout.nb_channels <= 0)
+        RaiseFfmpegError(AVERROR_INVALIDDATA, QStringLiteral("Unsupported audio format: no sample rate or channels."));
+    packet_ = av_packet_alloc();
+    frame_ = av_frame_alloc();
+    if (!packet_ || !frame_)
+        RaiseFfmpegError(AVERROR(ENOMEM));
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec_->codec_id);
+    exactTimestamps_ = descriptor && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) &&
+                       (descriptor->props & AV_CODEC_PROP_LOSSLESS);
+    startPts_ = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    inputDrained_ = false;
+    syncFromTimestamp_ = false;
+    ClearPending();
+    frameAfterPending_ = 0;
+    discardUntil_ = 0;
+}
+
+void FfmpegDecoder::CloseInput() {
+    swr_free(&swr_);
+    swrInputFormat_ = -1;
+    av_frame_free(&frame_);
+    av_packet_free(&packet_);
+    avcodec_free_context(&codec_);
+    avformat_close_input(&demuxer_);
+    ClearPending();
+}
+
+void FfmpegDecoder::ChooseOutputFormat() {
+    const bool eightBit = codec_->sample_fmt == AV_SAMPLE_FMT_U8 || codec_->sample_fmt == AV_SAMPLE_FMT_U8P;
+    outSampleFormat_ = eightBit ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
+    const uint16_t channels = codec_->ch_layout.nb_channels == 1 ? 1 : 2;
+    format_ = PcmFormat(uint32_t(codec_->sample_rate), channels, eightBit ? 8 : 16);
+}
+
+int64_t FfmpegDecoder::CountFrames() {
+    const AVStream* stream = demuxer_->streams[stream_];
+    const AVRational outRate{1, int(format_.nSamplesPerSec)};
+    if (codec_->codec_id == AV_CODEC_ID_MP3) {
+        // The container's figure counts the encoder delay and padding; the tag or the
+        // packets tell what really comes out.
+        if (auto frames = Mp3TaggedFrameCount(QFile::decodeName(path_)))
+            return *frames;
+        return ScanPacketFrames();
+    }
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+        return av_rescale_q(stream->duration, stream->time_base, outRate);
+    if (demuxer_->duration != AV_NOPTS_VALUE && demuxer_->duration > 0)
+        return av_rescale_q(demuxer_->duration, AV_TIME_BASE_Q, outRate);
+    return ScanPacketFrames();
+}
+
+// Sums the packet durations without decoding, then starts the file afresh.
+int64_t FfmpegDecoder::ScanPacketFrames() {
+    const AVRational timeBase = demuxer_->streams[stream_]->time_base;
+    int64_t total = 0;
+    while (av_read_frame(demuxer_, packet_) >= 0) {
+        if (packet_->stream_index == stream_ && packet_->duration > 0)
+            total += packet_->duration;
+        av_packet_unref(packet_);
+    }
+    CloseInput();
+    OpenInput();
+    return av_rescale_q(total, timeBase, AVRational{1, int(format_.nSamplesPerSec)});
+}
+
+void FfmpegDecoder::ClearPending() {
+    pending_ = nullptr;
+    pendingBytes_ = 0;
+}
+
+uint32_t FfmpegDecoder::Read(uint8_t* dest, uint32_t size) {
+    uint32_t done = 0;
+    while (done < size) {
+        if (pendingBytes_ == 0 && !DecodeNextBlock())
+            break;
+        const uint32_t n = std::min(pendingBytes_, size - done);
+        std::memcpy(dest + done, pending_, n);
+        pending_ += n;
+        pendingBytes_ -= n;
+        done += n;
+    }
+    return done;
+}
+
+bool FfmpegDecoder::DecodeNextBlock() {
+    while (true) {
+        if (ReceiveFrame()) {
+            if (AcceptFrame())
+                return true;
+            continue;
+        }
+        if (!FeedPacket())
+            return false;
+    }
+}
+
+// True with a new frame in frame_; false when the decoder wants input or has ended.
+bool FfmpegDecoder::ReceiveFrame() {
+    if (!codec_)
+        return false;
+    const int result = avcodec_receive_frame(codec_, frame_);
+    if (result == 0)
+        return true;
+    if (result == AVERROR(ENOMEM))
+        RaiseFfmpegError(result);
+    return false;  // EAGAIN, end of stream, or a damaged frame that is skipped
+}
+
+// Gives the decoder the next packet of our stream, or the final flush. False once
+// the decoder has had everything.
+bool FfmpegDecoder::FeedPacket() {
+    if (inputDrained_ || !codec_)
+        return false;
+    while (true) {
+        const int result = av_read_frame(demuxer_, packet_);
+        if (result == AVERROR_EOF || result == AVERROR_INVALIDDATA) {
+            // A truncated or damaged tail ends the data; what was decoded stays.
+            inputDrained_ = true;
+            avcodec_send_packet(codec_, nullptr);
+            return true;
+        }
+        Check(result);
+        if (packet_->stream_index != stream_) {
+            av_packet_unref(packet_);
+            continue;
+        }
+        const int sent = avcodec_send_packet(codec_, packet_);
+        av_packet_unref(packet_);
+        if (sent == AVERROR(ENOMEM))
+            RaiseFfmpegError(sent);
+        return true;  // a packet the decoder refuses is damaged and skipped
+    }
+}
+
+// Places the decoded frame on the output timeline and converts what is not discarded.
+bool FfmpegDecoder::AcceptFrame() {
+    if (syncFromTimestamp_) {
+        syncFromTimestamp_ = false;
+        const int64_t pts = frame_->best_effort_timestamp;
+        if (pts == AV_NOPTS_VALUE) {
+            RewindAndSkipTo(discardUntil_);
+            return false;
+        }
+        frameAfterPending_ = av_rescale_q(pts - startPts_, demuxer_->streams[stream_]->time_base,
+                                          AVRational{1, int(format_.nSamplesPerSec)});
+    }
+    const int64_t start = frameAfterPending_;
+    const bool sameRate = frame_->sample_rate == int(format_.nSamplesPerSec);
+    if (sameRate && start + frame_->nb_samples <= discardUntil_) {
+        frameAfterPending_ += frame_->nb_samples;  // dropped without converting
+        return false;
+    }
+    const uint32_t frames = ConvertFrame();
+    frameAfterPending_ = start + frames;
+    if (frameAfterPending_ <= discardUntil_) {
+        ClearPending();
+        return false;
+    }
+    if (start < discardUntil_) {
+        const uint32_t skip = uint32_t(discardUntil_ - start) * format_.nBlockAlign;
+        pending_ += skip;
+        pendingBytes_ -= skip;
+    }
+    return pendingBytes_ > 0;
+}
+
+bool FfmpegDecoder::IsPassthrough() const {
+    return frame_->format == outSampleFormat_ && frame_->ch_layout.nb_channels == format_.nChannels &&
+           frame_->sample_rate == int(format_.nSamplesPerSec);
+}
+
+// Points the pending block at the frame's samples in the delivered format; returns its frames.
+uint32_t FfmpegDecoder::ConvertFrame() {
+    if (IsPassthrough()) {
+        pending_ = frame_->data[0];
+        pendingBytes_ = uint32_t(frame_->nb_samples) * format_.nBlockAlign;
+        return uint32_t(frame_->nb_samples);
+    }
+    ConfigureResampler();
+    const int capacity = swr_get_out_samples(swr_, frame_->nb_samples);
+    Check(capacity);
+    converted_.resize(size_t(capacity) * format_.nBlockAlign);
+    uint8_t* out = converted_.data();
+    const int produced = swr_convert(swr_, &out, capacity, const_cast<const uint8_t**>(frame_->extended_data),
+                                     frame_->nb_samples);
+    Check(produced);
+    pending_ = converted_.data();
+    pendingBytes_ = uint32_t(produced) * format_.nBlockAlign;
+    return uint32_t(produced);
+}
+
+void FfmpegDecoder::ConfigureResampler() {
+    const uint64_t layoutKey = LayoutKey(frame_->ch_layout);
+    if (swr_ && swrInputFormat_ == frame_->format && swrInputRate_ == frame_->sample_rate &&
+        swrInputLayoutKey_ == layoutKey)
+        return;
+    swr_free(&swr_);
+    AVChannelLayout in = InputLayout(frame_->ch_layout);
+    AVChannelLayout out{};
+    av_channel_layout_default(&out, format_.nChannels);
+    const int result = swr_alloc_set_opts2(&swr_, &out, AVSampleFormat(outSampleFormat_), int(format_.nSamplesPerSec),
+                                           &in, AVSampleFormat(frame_->format), frame_->sample_rate, 0, nullptr);
+    av_channel_layout_uninit(&in);
+    av_channel_layout_uninit(&out);
+    Check(result);
+    Check(swr_init(swr_));
+    swrInputFormat_ = frame_->format;
+    swrInputRate_ = frame_->sample_rate;
+    swrInputLayoutKey_ = layoutKey;
+}
+
+void FfmpegDecoder::SeekToFrame(int64_t frame) {
+    frame = std::max<int64_t>(0, frame);
+    const bool aligned = pendingBytes_ % format_.nBlockAlign == 0;
+    const int64_t current = frameAfterPending_ - pendingBytes_ / format_.nBlockAlign;
+    // Decoding forward is exact for every codec; for a long way forward in a file with
+    // exact timestamps the container seek is cheaper.
+    const int64_t nearAhead = int64_t(format_.nSamplesPerSec) * 2;
+    if (aligned && codec_ && frame >= current && (!exactTimestamps_ || frame - current <= nearAhead)) {
+        const int64_t inPending = std::min<int64_t>(frame - current, pendingBytes_ / format_.nBlockAlign);
+        pending_ += inPending * format_.nBlockAlign;
+        pendingBytes_ -= uint32_t(inPending) * format_.nBlockAlign;
+        discardUntil_ = frame;
+        return;
+    }
+    if (exactTimestamps_ && codec_)
+        SeekInContainer(frame);
+    else
+        RewindAndSkipTo(frame);
+}
+
+void FfmpegDecoder::SeekInContainer(int64_t frame) {
+    const AVStream* stream = demuxer_->streams[stream_];
+    const int64_t ts = startPts_ + av_rescale_q(frame, AVRational{1, int(format_.nSamplesPerSec)}, stream->time_base);
+    if (av_seek_frame(demuxer_, stream_, ts, AVSEEK_FLAG_BACKWARD) < 0) {
+        RewindAndSkipTo(frame);
+        return;
+    }
+    avcodec_flush_buffers(codec_);
+    if (swr_)
+        swr_init(swr_);
+    ClearPending();
+    inputDrained_ = false;
+    syncFromTimestamp_ = true;
+    discardUntil_ = frame;
+}
+
+// Opening the file again gives exactly the state right after open, for every format;
+// decoding from there to the frame makes the landing sample exact.
+void FfmpegDecoder::RewindAndSkipTo(int64_t frame) {
+    CloseInput();
+    OpenInput();
+    discardUntil_ = frame;
+}
+
+}  // namespace tessora
