@@ -1,1 +1,0 @@
-void tessora_settings_placeholder() {}
