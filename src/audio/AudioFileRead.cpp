@@ -1,8 +1,10 @@
 #include "AudioFileRead.h"
 
 #include "FfmpegDecoder.h"
+#include "MidiDecoder.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tessora {
 
@@ -11,7 +13,10 @@ namespace {
 constexpr MediaTime kMediaUnitsPerSecond = 1000 * kMediaUnitsPerMs;
 constexpr int64_t kInvalidPointer = 0x80004003;
 
+// FFmpeg reads no MIDI files; they are rendered by a synthesizer instead.
 std::unique_ptr<TAudioFileReader::Decoder> OpenDecoder(const QString& fileName) {
+    if (LooksLikeMidiFile(fileName))
+        return std::make_unique<MidiDecoder>(fileName);
     return std::make_unique<FfmpegDecoder>(fileName);
 }
 
@@ -27,6 +32,19 @@ WaveFormatEx TAudioFileReader::Decoder::PcmFormat(uint32_t sampleRate, uint16_t 
     format.nAvgBytesPerSec = sampleRate * format.nBlockAlign;
     format.cbSize = 0;
     return format;
+}
+
+uint32_t TAudioFileReader::Decoder::Read(uint8_t* dest, uint32_t size) {
+    uint32_t done = 0;
+    while (done < size) {
+        if (pendingBytes_ == 0 && !DecodeNextBlock())
+            break;
+        const uint32_t n = std::min(pendingBytes_, size - done);
+        std::memcpy(dest + done, pending_, n);
+        DropPending(n);
+        done += n;
+    }
+    return done;
 }
 
 TAudioFileReader::TAudioFileReader(const QString& fileName)

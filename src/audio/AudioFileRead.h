@@ -82,14 +82,31 @@ public:
     int64_t FrameCount() const { return frameCount_; }
     // Writes up to size bytes; fewer only at the end of the stream. Frames may be split
     // between calls.
-    virtual uint32_t Read(uint8_t* dest, uint32_t size) = 0;
+    uint32_t Read(uint8_t* dest, uint32_t size);
     // The next Read starts exactly at this sample frame (at or beyond the end: no data).
     virtual void SeekToFrame(int64_t frame) = 0;
 
 protected:
     static WaveFormatEx PcmFormat(uint32_t sampleRate, uint16_t channels, uint16_t bitsPerSample);
+    // Makes the next block of sound pending; false at the end of the stream.
+    virtual bool DecodeNextBlock() = 0;
+    void SetPending(const uint8_t* data, uint32_t bytes) {
+        pending_ = data;
+        pendingBytes_ = bytes;
+    }
+    void ClearPending() { SetPending(nullptr, 0); }
+    void DropPending(uint32_t bytes) {
+        pending_ += bytes;
+        pendingBytes_ -= bytes;
+    }
+    uint32_t PendingBytes() const { return pendingBytes_; }
+
     WaveFormatEx format_;
     int64_t frameCount_ = 0;
+
+private:
+    const uint8_t* pending_ = nullptr;  // decoded bytes not yet delivered
+    uint32_t pendingBytes_ = 0;
 };
 
 }  // namespace tessora

@@ -246,25 +246,6 @@ int64_t FfmpegDecoder::ScanPacketFrames() {
     return av_rescale_q(total, timeBase, AVRational{1, int(format_.nSamplesPerSec)});
 }
 
-void FfmpegDecoder::ClearPending() {
-    pending_ = nullptr;
-    pendingBytes_ = 0;
-}
-
-uint32_t FfmpegDecoder::Read(uint8_t* dest, uint32_t size) {
-    uint32_t done = 0;
-    while (done < size) {
-        if (pendingBytes_ == 0 && !DecodeNextBlock())
-            break;
-        const uint32_t n = std::min(pendingBytes_, size - done);
-        std::memcpy(dest + done, pending_, n);
-        pending_ += n;
-        pendingBytes_ -= n;
-        done += n;
-    }
-    return done;
-}
-
 bool FfmpegDecoder::DecodeNextBlock() {
     while (true) {
         if (ReceiveFrame()) {
@@ -339,12 +320,9 @@ bool FfmpegDecoder::AcceptFrame() {
         ClearPending();
         return false;
     }
-    if (start < discardUntil_) {
-        const uint32_t skip = uint32_t(discardUntil_ - start) * format_.nBlockAlign;
-        pending_ += skip;
-        pendingBytes_ -= skip;
-    }
-    return pendingBytes_ > 0;
+    if (start < discardUntil_)
+        DropPending(uint32_t(discardUntil_ - start) * format_.nBlockAlign);
+    return PendingBytes() > 0;
 }
 
 bool FfmpegDecoder::IsPassthrough() const {
@@ -355,8 +333,7 @@ bool FfmpegDecoder::IsPassthrough() const {
 // Points the pending block at the frame's samples in the delivered format; returns its frames.
 uint32_t FfmpegDecoder::ConvertFrame() {
     if (IsPassthrough()) {
-        pending_ = frame_->data[0];
-        pendingBytes_ = uint32_t(frame_->nb_samples) * format_.nBlockAlign;
+        SetPending(frame_->data[0], uint32_t(frame_->nb_samples) * format_.nBlockAlign);
         return uint32_t(frame_->nb_samples);
     }
     ConfigureResampler();
@@ -367,8 +344,7 @@ uint32_t FfmpegDecoder::ConvertFrame() {
     const int produced = swr_convert(swr_, &out, capacity, const_cast<const uint8_t**>(frame_->extended_data),
                                      frame_->nb_samples);
     Check(produced);
-    pending_ = converted_.data();
-    pendingBytes_ = uint32_t(produced) * format_.nBlockAlign;
+    SetPending(converted_.data(), uint32_t(produced) * format_.nBlockAlign);
     return uint32_t(produced);
 }
 
@@ -394,15 +370,15 @@ void FfmpegDecoder::ConfigureResampler() {
 
 void FfmpegDecoder::SeekToFrame(int64_t frame) {
     frame = std::max<int64_t>(0, frame);
-    const bool aligned = pendingBytes_ % format_.nBlockAlign == 0;
-    const int64_t current = frameAfterPending_ - pendingBytes_ / format_.nBlockAlign;
+    const uint32_t pendingBytes = PendingBytes();
+    const bool aligned = pendingBytes % format_.nBlockAlign == 0;
+    const int64_t current = frameAfterPending_ - pendingBytes / format_.nBlockAlign;
     // Decoding forward is exact for every codec; for a long way forward in a file with
     // exact timestamps the container seek is cheaper.
     const int64_t nearAhead = int64_t(format_.nSamplesPerSec) * 2;
     if (aligned && codec_ && frame >= current && (!exactTimestamps_ || frame - current <= nearAhead)) {
-        const int64_t inPending = std::min<int64_t>(frame - current, pendingBytes_ / format_.nBlockAlign);
-        pending_ += inPending * format_.nBlockAlign;
-        pendingBytes_ -= uint32_t(inPending) * format_.nBlockAlign;
+        const int64_t inPending = std::min<int64_t>(frame - current, pendingBytes / format_.nBlockAlign);
+        DropPending(uint32_t(inPending) * format_.nBlockAlign);
         discardUntil_ = frame;
         return;
     }

@@ -25,23 +25,21 @@ public:
     explicit FfmpegDecoder(const QString& fileName);
     ~FfmpegDecoder() override;
 
-    uint32_t Read(uint8_t* dest, uint32_t size) override;
     void SeekToFrame(int64_t frame) override;
 
 private:
+    bool DecodeNextBlock() override;
     void OpenInput();
     void CloseInput();
     void ChooseOutputFormat();
     int64_t CountFrames();
     int64_t ScanPacketFrames();
-    bool DecodeNextBlock();
     bool ReceiveFrame();
     bool FeedPacket();
     bool AcceptFrame();
     uint32_t ConvertFrame();
     bool IsPassthrough() const;
     void ConfigureResampler();
-    void ClearPending();
     void SeekInContainer(int64_t frame);
     void RewindAndSkipTo(int64_t frame);
 
@@ -64,8 +62,6 @@ private:
     int64_t startPts_ = 0;
 
     std::vector<uint8_t> converted_;
-    const uint8_t* pending_ = nullptr;
-    uint32_t pendingBytes_ = 0;
     int64_t frameAfterPending_ = 0;  // output frame index just past the pending block
     int64_t discardUntil_ = 0;       // frames before this one are decoded and dropped
 };

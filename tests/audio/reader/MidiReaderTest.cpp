@@ -1,0 +1,128 @@
+// MIDI files: rendered with the sound font, length known at open, seekable and repeatable.
+
+#include "MidiDecoder.h"
+#include "ReaderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace tessora::test {
+namespace {
+
+// tiny.mid: A4 from 0 to 0.5 s, A4 again from 0.5 to 0.75 s after a tempo change, end of
+// track at 1.25 s.
+constexpr double kTinyLength = 1.25;
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& pcm, const WaveFormatEx& f, double from, double to) {
+    const size_t a = size_t(from * f.nSamplesPerSec) * f.nBlockAlign, b = size_t(to * f.nSamplesPerSec) * f.nBlockAlign;
+    return {pcm.begin() + std::min(a, pcm.size()), pcm.begin() + std::min(b, pcm.size())};
+}
+
+TEST(MidiReader, RendersTheNotesAtTheirTimesAndKnowsTheLength) {
+    TAudioFileReader reader(AudioFixture("tiny.mid"));
+    const WaveFormatEx& f = reader.WaveFormat();
+    EXPECT_EQ(f.nChannels, 2);
+    EXPECT_EQ(f.wBitsPerSample, 16);
+    EXPECT_EQ(f.nSamplesPerSec, MidiDecoder::kSampleRate);
+    const int64_t frames = std::llround((kTinyLength + MidiDecoder::kTailSeconds) * MidiDecoder::kSampleRate);
+    EXPECT_EQ(reader.Duration(), TimeAtFrame(frames, f));
+
+    const std::vector<uint8_t> pcm = ReadToEnd(reader, 5000);
+    ASSERT_EQ(int64_t(FrameCount(pcm, f)), frames);
+    EXPECT_EQ(reader.Position(), reader.Duration());
+
+    auto slice = [&](double from, double to) { return Slice(pcm, f, from, to); };
+    // The notes sound where the tempo map puts them, at the note's pitch; well after the
+    // last note-off, the tail is (nearly) silent.
+    const std::vector<uint8_t> firstNote = slice(0.05, 0.45), secondNote = slice(0.52, 0.72);
+    EXPECT_GT(ChannelRms(firstNote, f, 0), 300);
+    EXPECT_GT(ChannelRms(secondNote, f, 0), 300);
+    EXPECT_NEAR(ToneFrequency(firstNote, f, 0), 440, 15);
+    EXPECT_LT(ChannelRms(slice(2.0, 2.25), f, 0), ChannelRms(firstNote, f, 0) / 30);
+    EXPECT_EQ(reader.Read(const_cast<uint8_t*>(pcm.data()), 100), 0u);
+}
+
+TEST(MidiReader, SeekToZeroReplaysTheSameSound) {
+    TAudioFileReader reader(AudioFixture("tiny.mid"));
+    const std::vector<uint8_t> first = ReadToEnd(reader, 7777);
+    reader.Seek(0);
+    EXPECT_EQ(ReadToEnd(reader, 4096), first);
+    reader.Seek(9000 * kMediaUnitsPerMs);
+    reader.Seek(0);
+    EXPECT_EQ(ReadToEnd(reader, 4096), first);
+}
+
+TEST(MidiReader, SeekLandsOnTheSampleWithTheStateUpToIt) {
+    TAudioFileReader reader(AudioFixture("tiny.mid"));
+    const WaveFormatEx& f = reader.WaveFormat();
+    const std::vector<uint8_t> whole = ReadToEnd(reader);
+    // 0.5 s is the second note's onset: the note starts right there, as the first one does
+    // at 0 (give or take the synthesizer's block of 64 frames), whatever was read before.
+    auto onset = [&f](const std::vector<uint8_t>& pcm) {
+        size_t frame = 0;
+        while (frame < FrameCount(pcm, f) && std::abs(SampleAt(pcm, f, frame, 0)) < 50)
+            ++frame;
+        return int64_t(frame);
+    };
+    std::vector<uint8_t> atSecondNote;
+    for (MediaTime previous : {2000, 0, 1000}) {
+        reader.Seek(previous * kMediaUnitsPerMs);
+        ReadToEnd(reader, 100000);
+        reader.Seek(500 * kMediaUnitsPerMs);
+        EXPECT_EQ(reader.Position(), 500 * kMediaUnitsPerMs);
+        const std::vector<uint8_t> after = ReadToEnd(reader, 3000);
+        EXPECT_EQ(after.size(), Slice(whole, f, 0.5, 99).size());
+        EXPECT_LE(std::abs(onset(after) - onset(whole)), 64) << "after reading from " << previous;
+        if (atSecondNote.empty())
+            atSecondNote = after;
+        EXPECT_TRUE(after == atSecondNote) << "after reading from " << previous;
+    }
+    // Past every note: the earlier notes' reverb rings in a play-through, not after the seek.
+    reader.Seek(1000 * kMediaUnitsPerMs);
+    EXPECT_LT(ChannelRms(ReadToEnd(reader), f, 0), 300);
+    // Into a held note: the note is not restarted, the next one sounds.
+    reader.Seek(300 * kMediaUnitsPerMs);
+    const std::vector<uint8_t> rest = ReadToEnd(reader);
+    EXPECT_EQ(rest.size(), whole.size() - size_t(0.3 * f.nSamplesPerSec) * f.nBlockAlign);
+    EXPECT_LT(ChannelRms(Slice(rest, f, 0.0, 0.15), f, 0), 300);
+    EXPECT_GT(ChannelRms(Slice(rest, f, 0.22, 0.42), f, 0), 300);
+}
+
+TEST(MidiReader, MissingSoundFontIsAClearError) {
+    SetMidiSoundFont(QStringLiteral("/nonexistent/NoSuchFont.sf2"));
+    try {
+        TAudioFileReader reader(AudioFixture("tiny.mid"));
+        ADD_FAILURE() << "opened without a sound font";
+    } catch (const EAudioReadError& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("/nonexistent/NoSuchFont.sf2"))) << e.what();
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("sound font"))) << e.what();
+    }
+    SetMidiSoundFont(QString());
+}
+
+TEST(MidiReader, DamagedMidiFilesAreRefused) {
+    QTemporaryDir dir;
+    const QByteArray tiny = [] {
+        QFile f(AudioFixture("tiny.mid"));
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return f.readAll();
+    }();
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+    };
+    for (const Case& c : {Case{"header-only.mid", tiny.left(14)}, Case{"garbage.mid", QByteArray(300, 'x')},
+                          Case{"empty.mid", QByteArray()}}) {
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(c.bytes);
+        out.close();
+        EXPECT_THROW(TAudioFileReader reader(path), EAudioReadError) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace tessora::test
