@@ -34,6 +34,13 @@ SwrContext* MakeConverter(const PcmFormat& from, const PcmFormat& to) {
                                  SampleFormatOf(from), int(from.sampleRate), 0, nullptr);
     av_channel_layout_uninit(&inLayout);
     av_channel_layout_uninit(&outLayout);
+    // A mono file sounds at its full level on both sides, as on a sound card; stereo into a mono
+    // output is the mean of both sides.
+    if (rc >= 0 && from.channels != to.channels) {
+        static const double monoToStereo[] = {1.0, 1.0};
+        static const double stereoToMono[] = {0.5, 0.5};
+        rc = from.channels == 1 ? swr_set_matrix(swr, monoToStereo, 1) : swr_set_matrix(swr, stereoToMono, 2);
+    }
     if (rc < 0 || swr_init(swr) < 0) {
         swr_free(&swr);
         return nullptr;
@@ -257,6 +264,8 @@ AudioResult MixedDevice::SetSpeakerConfig(uint32_t config) {
     speakerConfig_ = config;
     return audio_result::Ok;
 }
+
+DeviceHandle::~DeviceHandle() { opens_->Release(index_, exclusive_); }
 
 AudioResult ExclusiveOpens::Acquire(int index, bool exclusive) {
     std::lock_guard lock(mutex_);

@@ -69,6 +69,27 @@ private:
     std::vector<bool> exclusive_;
 };
 
+// One open of an output, which may be shared by several opens; gives its claim back when released.
+class DeviceHandle : public AudioDevice {
+public:
+    DeviceHandle(std::shared_ptr<AudioDevice> device, std::shared_ptr<ExclusiveOpens> opens, int index, bool exclusive)
+        : device_(std::move(device)), opens_(std::move(opens)), index_(index), exclusive_(exclusive) {}
+    ~DeviceHandle() override;
+    PcmFormat Format() const override { return device_->Format(); }
+    AudioResult SetSpeakerConfig(uint32_t config) override { return device_->SetSpeakerConfig(config); }
+    bool IsLost() const override { return device_->IsLost(); }
+    AudioResult CreateBuffer(const PcmFormat& format, uint32_t bytes,
+                             std::unique_ptr<AudioDeviceBuffer>& buffer) override {
+        return device_->CreateBuffer(format, bytes, buffer);
+    }
+
+private:
+    std::shared_ptr<AudioDevice> device_;
+    std::shared_ptr<ExclusiveOpens> opens_;
+    const int index_;
+    const bool exclusive_;
+};
+
 // A PCM format the output layer can mix (1 or 2 channels, 8 or 16 bits, a sane rate).
 bool IsMixableFormat(const PcmFormat& format);
 

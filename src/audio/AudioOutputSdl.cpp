@@ -31,10 +31,8 @@ std::vector<SdlDevice*> openDevices;
 
 class SdlDevice : public MixedDevice {
 public:
-    SdlDevice(SDL_AudioDeviceID id, const PcmFormat& format, std::unique_ptr<CallbackTarget> target, int index,
-              bool exclusive, std::shared_ptr<ExclusiveOpens> opens)
-        : MixedDevice(format), id_(id), target_(std::move(target)), index_(index), exclusive_(exclusive),
-          opens_(std::move(opens)) {
+    SdlDevice(SDL_AudioDeviceID id, const PcmFormat& format, std::unique_ptr<CallbackTarget> target)
+        : MixedDevice(format), id_(id), target_(std::move(target)) {
         target_->mix = &Mix();
         target_->blockAlign = format.BlockAlign();
         std::lock_guard lock(registryMutex);
@@ -47,7 +45,6 @@ public:
             std::erase(openDevices, this);
         }
         SDL_CloseAudioDevice(id_);  // waits for a running callback
-        opens_->Release(index_, exclusive_);
     }
 
     void Start() { SDL_PauseAudioDevice(id_, 0); }
@@ -56,9 +53,6 @@ public:
 private:
     const SDL_AudioDeviceID id_;
     std::unique_ptr<CallbackTarget> target_;
-    const int index_;
-    const bool exclusive_;
-    std::shared_ptr<ExclusiveOpens> opens_;
 };
 
 int OnSdlEvent(void*, SDL_Event* event) {
@@ -108,10 +102,9 @@ public:
         }
         PcmFormat kept = asked;
         kept.sampleRate = uint32_t(have.freq);
-        auto opened = std::make_shared<SdlDevice>(id, kept, std::move(target), request.index, request.exclusive,
-                                                  opens_);
+        auto opened = std::make_shared<SdlDevice>(id, kept, std::move(target));
         opened->Start();
-        device = std::move(opened);
+        device = std::make_shared<DeviceHandle>(std::move(opened), opens_, request.index, request.exclusive);
         return audio_result::Ok;
     }
 

@@ -90,10 +90,8 @@ std::vector<std::pair<int, std::weak_ptr<VirtualDevice>>> openDevices;
 
 class VirtualDevice : public MixedDevice {
 public:
-    VirtualDevice(int index, const PcmFormat& format, std::unique_ptr<CaptureFile> capture,
-                  QString startFile, std::shared_ptr<ExclusiveOpens> opens, bool exclusive)
-        : MixedDevice(format), index_(index), capture_(std::move(capture)), startFile_(std::move(startFile)),
-          opens_(std::move(opens)), exclusive_(exclusive) {
+    VirtualDevice(const PcmFormat& format, std::unique_ptr<CaptureFile> capture, QString startFile)
+        : MixedDevice(format), capture_(std::move(capture)), startFile_(std::move(startFile)) {
         thread_ = std::thread([this] { Run(); });
     }
 
@@ -104,8 +102,6 @@ public:
         }
         wake_.notify_all();
         thread_.join();
-        capture_.reset();
-        opens_->Release(index_, exclusive_);
     }
 
 private:
@@ -148,11 +144,8 @@ private:
         file.commit();
     }
 
-    const int index_;
     std::unique_ptr<CaptureFile> capture_;
     const QString startFile_;
-    std::shared_ptr<ExclusiveOpens> opens_;
-    const bool exclusive_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;
@@ -172,38 +165,44 @@ public:
 
     AudioResult Open(const OpenRequest& request, std::shared_ptr<AudioDevice>& device) override {
         if (request.index < 0 || request.index >= count_) return audio_result::InvalidParam;
+        if (AudioResult rc = opens_->Acquire(request.index, request.exclusive); rc != audio_result::Ok) return rc;
+        // Opens of one output share it, as programs share a sound card; the first open sets the format.
+        std::lock_guard lock(registryMutex);
+        std::erase_if(openDevices, [](const auto& entry) { return entry.second.expired(); });
+        std::shared_ptr<VirtualDevice> shared;
+        for (const auto& [index, weak] : openDevices)
+            if (index == request.index) shared = weak.lock();
+        if (!shared || shared->IsLost()) {  // an unplugged output comes back as a new one
+            shared = Start(request);
+            if (!shared) {
+                opens_->Release(request.index, request.exclusive);
+                return audio_result::Generic;
+            }
+            openDevices.emplace_back(request.index, shared);
+        }
+        device = std::make_shared<DeviceHandle>(shared, opens_, request.index, request.exclusive);
+        return audio_result::Ok;
+    }
+
+private:
+    std::shared_ptr<VirtualDevice> Start(const OpenRequest& request) {
         PcmFormat format;  // the device's own: 44100 Hz, 16-bit stereo
         if (request.askFormat) {
             format.sampleRate = std::clamp(request.format.sampleRate, kMinRate, kMaxRate);
             format.channels = std::clamp<uint16_t>(request.format.channels, 1, 2);
             format.bitsPerSample = request.format.bitsPerSample == 8 ? 8 : 16;
         }
-        if (AudioResult rc = opens_->Acquire(request.index, request.exclusive); rc != audio_result::Ok) return rc;
-        std::unique_ptr<CaptureFile> capture;
-        QString startFile;
-        if (!captureDir_.isEmpty()) {
-            QDir().mkpath(captureDir_);
-            const QString base = QDir(captureDir_).filePath(QString("device-%1").arg(request.index));
-            capture = std::make_unique<CaptureFile>(base + ".wav", format);
-            if (!capture->IsOpen()) {
-                opens_->Release(request.index, request.exclusive);
-                QTextStream(stderr) << "tessora: cannot write the capture file " << base << ".wav\n";
-                return audio_result::Generic;
-            }
-            startFile = base + ".start";
+        if (captureDir_.isEmpty()) return std::make_shared<VirtualDevice>(format, nullptr, QString());
+        QDir().mkpath(captureDir_);
+        const QString base = QDir(captureDir_).filePath(QString("device-%1").arg(request.index));
+        auto capture = std::make_unique<CaptureFile>(base + ".wav", format);
+        if (!capture->IsOpen()) {
+            QTextStream(stderr) << "tessora: cannot write the capture file " << base << ".wav\n";
+            return nullptr;
         }
-        auto opened = std::make_shared<VirtualDevice>(request.index, format, std::move(capture), startFile, opens_,
-                                                      request.exclusive);
-        {
-            std::lock_guard lock(registryMutex);
-            std::erase_if(openDevices, [](const auto& entry) { return entry.second.expired(); });
-            openDevices.emplace_back(request.index, opened);
-        }
-        device = std::move(opened);
-        return audio_result::Ok;
+        return std::make_shared<VirtualDevice>(format, std::move(capture), base + ".start");
     }
 
-private:
     const int count_;
     const QString captureDir_;
     std::shared_ptr<ExclusiveOpens> opens_ = std::make_shared<ExclusiveOpens>();

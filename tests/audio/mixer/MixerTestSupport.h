@@ -1,0 +1,52 @@
+#pragma once
+// Helpers of the mixer tests: sound files made in code, the virtual outputs' captures read
+// back, and waiting on the Qt event loop.
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace tessora::test {
+
+// A 16-bit PCM WAV whose frame i is counterFrame(i): every frame can be told from every other,
+// so a capture shows exactly which frames were played, in which order.
+QString WriteCounterWav(const QString& name, uint32_t frames, uint32_t rate = 44100);
+int16_t CounterLeft(uint32_t frame);
+int16_t CounterRight(uint32_t frame);
+// The frame index a captured stereo frame stands for, or -1 for silence or anything else.
+int64_t CounterIndex(int16_t left, int16_t right);
+
+// A WAV of `frames` frames from a function of the frame index (one value for every channel).
+QString WriteWav(const QString& name, uint32_t frames, uint32_t rate, uint16_t channels, uint16_t bits,
+                 const std::function<int(uint32_t)>& sample);
+
+// The folder the virtual outputs capture into (set up by the test main).
+QString CaptureDir();
+
+struct Capture {
+    uint32_t rate = 0;
+    uint16_t channels = 0;
+    std::vector<int16_t> samples;  // interleaved, 16-bit captures only
+    int64_t startUnixMs = 0;
+    size_t Frames() const { return channels ? samples.size() / channels : 0; }
+};
+// Reads DIR/device-<index>.wav and .start; fails the test when they are missing or malformed.
+Capture ReadCapture(int index);
+
+// The frame indices of the counter signal in a stereo capture, silence left out, with the
+// capture frame each was heard at.
+struct HeardFrame {
+    size_t at;
+    int64_t index;
+};
+std::vector<HeardFrame> HeardCounter(const Capture& capture);
+// The runs of consecutive frame indices, as (first index, last index) pairs.
+std::vector<std::pair<int64_t, int64_t>> CounterRuns(const std::vector<HeardFrame>& heard);
+
+// Processes Qt events until `done` or the timeout; returns `done()`.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs);
+void RunEventsFor(int ms);
+
+}  // namespace tessora::test
