@@ -2,6 +2,8 @@
 // The bevelled frame around the LED widgets: an optional single line, an outer bevel, a border,
 // an inner bevel and a border space, drawn from the outside in.
 
+#include "ChangeValue.h"
+
 #include <QColor>
 #include <QObject>
 #include <QPalette>
@@ -63,10 +65,8 @@ private:
     template <typename T>
     void assign(T& field, const T& value)
     {
-        if (field == value)
-            return;
-        field = value;
-        emit changed();
+        if (changeValue(field, value))
+            emit changed();
     }
 
     TBevelCut inner_ = TBevelCut::bvNone;

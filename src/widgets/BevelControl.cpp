@@ -1,5 +1,7 @@
 #include "BevelControl.h"
 
+#include "ChangeValue.h"
+
 #include <QPainter>
 
 namespace tessora {
@@ -13,10 +15,8 @@ TBevelControl::TBevelControl(QWidget* parent)
 
 void TBevelControl::setColor(const QColor& color)
 {
-    if (color == color_)
-        return;
-    color_ = color;
-    colorChanged();
+    if (changeValue(color_, color))
+        colorChanged();
 }
 
 QRect TBevelControl::innerRect() const

@@ -1,5 +1,6 @@
 #include "LEDGauge.h"
 
+#include "ChangeValue.h"
 #include "ColorRef.h"
 
 #include <QResizeEvent>
@@ -25,9 +26,8 @@ TLEDGauge::TLEDGauge(QWidget* parent)
 
 void TLEDGauge::setKind(TLEDGaugeKind kind)
 {
-    if (kind == kind_)
+    if (!changeValue(kind_, kind))
         return;
-    kind_ = kind;
     const bool horizontal = kind == TLEDGaugeKind::gkHorizontal;
     if ((horizontal && height() > width()) || (!horizontal && width() > height()))
         resize(height(), width());
@@ -36,80 +36,80 @@ void TLEDGauge::setKind(TLEDGaugeKind kind)
 
 void TLEDGauge::setDirection(TLEDGaugeDirection direction)
 {
-    if (direction == direction_)
-        return;
-    direction_ = direction;
-    relayout();
+    if (changeValue(direction_, direction))
+        relayout();
+}
+
+int TLEDGauge::spotWidth() const
+{
+    ensureLayout();
+    return spotWidth_;
+}
+
+const TGaugeLayout& TLEDGauge::layout() const
+{
+    ensureLayout();
+    return layout_;
+}
+
+int TLEDGauge::litCount() const
+{
+    ensureLayout();
+    return litCount_;
 }
 
 void TLEDGauge::setSpotWidth(int width)
 {
-    width = clampSpotWidth(width, layout_.length);
-    if (width == spotWidth_)
-        return;
-    spotWidth_ = width;
-    relayout();
+    ensureLayout();
+    if (changeValue(spotWidth_, clampSpotWidth(width, layout_.length)))
+        relayout();
 }
 
 void TLEDGauge::setSpotSpace(int space)
 {
-    space = clampSpotSpace(space);
-    if (space == spotSpace_)
-        return;
-    spotSpace_ = space;
-    relayout();
+    if (changeValue(spotSpace_, clampSpotSpace(space)))
+        relayout();
 }
 
 void TLEDGauge::setZoneColor(QColor& field, const QColor& color)
 {
-    if (color == field)
+    if (!changeValue(field, color))
         return;
-    field = color;
     rebuildUnlitImage();
     update();
 }
 
 void TLEDGauge::setActiveDoted(bool doted)
 {
-    if (doted == activeDoted_)
-        return;
-    activeDoted_ = doted;
-    update();
+    if (changeValue(activeDoted_, doted))
+        update();
 }
 
 void TLEDGauge::setInactiveDoted(bool doted)
 {
-    if (doted == inactiveDoted_)
+    if (!changeValue(inactiveDoted_, doted))
         return;
-    inactiveDoted_ = doted;
     rebuildUnlitImage();
     update();
 }
 
 void TLEDGauge::setPoint1(int percent)
 {
-    percent = clampZonePoint(percent);
-    if (percent == point1_)
-        return;
-    point1_ = percent;
-    relayout();
+    if (changeValue(point1_, clampZonePoint(percent)))
+        relayout();
 }
 
 void TLEDGauge::setPoint2(int percent)
 {
-    percent = clampZonePoint(percent);
-    if (percent == point2_)
-        return;
-    point2_ = percent;
-    relayout();
+    if (changeValue(point2_, clampZonePoint(percent)))
+        relayout();
 }
 
 void TLEDGauge::setProgress(int percent)
 {
-    percent = clampProgress(percent);
-    if (percent == progress_)
+    if (!changeValue(progress_, clampProgress(percent)))
         return;
-    progress_ = percent;
+    ensureLayout();
     litCount_ = layout_.litCount(progress_);
     redrawNow();
 }
@@ -158,6 +158,14 @@ void TLEDGauge::updateLayout()
     fitCanvas();
     unlit_.setSize(inner, color());
     rebuildUnlitImage();
+    layoutSize_ = size();
+    layoutFrame_ = bevel().width();
+}
+
+void TLEDGauge::ensureLayout() const
+{
+    if (size() != layoutSize_ || bevel().width() != layoutFrame_)
+        const_cast<TLEDGauge*>(this)->updateLayout();
 }
 
 void TLEDGauge::relayout()
@@ -188,8 +196,7 @@ void TLEDGauge::drawSpot(TDIBCanvas& canvas, int spot, const QColor& color, bool
 
 void TLEDGauge::drawCanvas(TDIBCanvas& canvas)
 {
-    if (unlit_.size() != canvas.size())
-        updateLayout();
+    ensureLayout();
     if (onDrawBar_) {
         onDrawBar_(*this, canvas, litCount_, innerRect());
         return;

@@ -25,7 +25,7 @@ public:
     TLEDGaugeDirection direction() const { return direction_; }
     void setDirection(TLEDGaugeDirection direction);
     // Clamped to 1 .. inner length div 3 (and again whenever the length changes).
-    int spotWidth() const { return spotWidth_; }
+    int spotWidth() const;
     void setSpotWidth(int width);
     // Clamped to 0 .. 10.
     int spotSpace() const { return spotSpace_; }
@@ -64,8 +64,8 @@ public:
     void setOnDrawBar(DrawBarHandler handler);
 
     // The derived geometry and the number of spots the present value lights.
-    const TGaugeLayout& layout() const { return layout_; }
-    int litCount() const { return litCount_; }
+    const TGaugeLayout& layout() const;
+    int litCount() const;
 
 protected:
     void drawCanvas(TDIBCanvas& canvas) override;
@@ -78,6 +78,9 @@ private:
     // Raises the size to the least the frame leaves room for.
     void keepMinimumSize();
     void updateLayout();
+    // A hidden widget hears of new bounds only when it is shown, so the derived values
+    // are also brought up to date whenever they are used.
+    void ensureLayout() const;
     void relayout();
     void rebuildUnlitImage();
     void drawSpot(TDIBCanvas& canvas, int spot, const QColor& color, bool doted) const;
@@ -96,6 +99,8 @@ private:
     DrawBarHandler onDrawBar_;
 
     TGaugeLayout layout_;
+    QSize layoutSize_;
+    int layoutFrame_ = -1;
     int litCount_ = 0;
     TDIBCanvas unlit_;
 };

@@ -1,5 +1,6 @@
 #include "LEDLabel.h"
 
+#include "ChangeValue.h"
 #include "ColorRef.h"
 
 #include <QPainter>
@@ -34,9 +35,8 @@ TLEDLabel::TLEDLabel(QWidget* parent)
 
 void TLEDLabel::setCaption(const QString& caption)
 {
-    if (caption == caption_)
+    if (!changeValue(caption_, caption))
         return;
-    caption_ = caption;
     codes_ = ledCodes(caption);
     applySize();
     update();
@@ -44,9 +44,8 @@ void TLEDLabel::setCaption(const QString& caption)
 
 void TLEDLabel::setFontSize(TLEDFontSize font)
 {
-    if (font == fontSize_)
+    if (!changeValue(fontSize_, font))
         return;
-    fontSize_ = font;
     recolourFont();
     // Another font has other cells, so the size follows it.
     applySize();
@@ -54,26 +53,20 @@ void TLEDLabel::setFontSize(TLEDFontSize font)
 
 void TLEDLabel::setLedColor(const QColor& color)
 {
-    if (color == ledColor_)
-        return;
-    ledColor_ = color;
-    recolourFont();
+    if (changeValue(ledColor_, color))
+        recolourFont();
 }
 
 void TLEDLabel::setInactiveColor(const QColor& color)
 {
-    if (color == inactiveColor_)
-        return;
-    inactiveColor_ = color;
-    recolourFont();
+    if (changeValue(inactiveColor_, color))
+        recolourFont();
 }
 
 void TLEDLabel::setDrawInactive(bool draw)
 {
-    if (draw == drawInactive_)
-        return;
-    drawInactive_ = draw;
-    recolourFont();
+    if (changeValue(drawInactive_, draw))
+        recolourFont();
 }
 
 void TLEDLabel::colorChanged()
@@ -111,18 +104,14 @@ void TLEDLabel::setLedSpace(int space)
 
 void TLEDLabel::setAutoSize(bool autoSize)
 {
-    if (autoSize == autoSize_)
-        return;
-    autoSize_ = autoSize;
-    applySize();
+    if (changeValue(autoSize_, autoSize))
+        applySize();
 }
 
 void TLEDLabel::setAlignment(TAlignment alignment)
 {
-    if (alignment == alignment_)
-        return;
-    alignment_ = alignment;
-    update();
+    if (changeValue(alignment_, alignment))
+        update();
 }
 
 void TLEDLabel::setScrollSpeed(int milliseconds)
@@ -182,10 +171,8 @@ void TLEDLabel::scrollTick()
 
 void TLEDLabel::setDoubleBuffer(bool on)
 {
-    if (on == doubleBuffer_)
-        return;
-    doubleBuffer_ = on;
-    update();
+    if (changeValue(doubleBuffer_, on))
+        update();
 }
 
 void TLEDLabel::setOnDrawBitmap(DrawBitmapHandler handler)

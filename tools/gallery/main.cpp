@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPixmap>
 #include <QTextStream>
 
 namespace {
@@ -34,18 +35,34 @@ public:
         resize(600, bottom_ + 12);
     }
 
+    // The clock once more, three times as large, to show its dots.
+    void addEnlargedClock()
+    {
+        const int y = bottom_ + 8;
+        heading("The clock, enlarged three times", kLeft, y);
+        auto* enlarged = new QLabel(this);
+        const QPixmap picture = clock_->grab();
+        enlarged->setPixmap(picture.scaled(picture.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+        enlarged->move(kLeft, y + 20);
+        enlarged->adjustSize();
+        enlarged->show();
+        bottom_ = y + 20 + enlarged->height();
+        resize(std::max(width(), kLeft * 2 + enlarged->width()), bottom_ + 12);
+    }
+
 private:
     void heading(const QString& text, int x, int y)
     {
         auto* label = new QLabel(text, this);
         label->move(x, y);
         label->adjustSize();
+        label->show();  // also when the gallery is already on screen
     }
 
     void addClock()
     {
         heading("Clock (main window): bold 11 x 13, aqua, centred, 23 cells", kLeft, 8);
-        auto* clock = new TLEDLabel(this);
+        auto* clock = clock_ = new TLEDLabel(this);
         clock->setFontSize(TLEDFontSize::fs11x13_bold);
         clock->setLedColor(colorFromRef(16776960));
         clock->setAlignment(TAlignment::taCenter);
@@ -136,6 +153,7 @@ private:
     }
 
     int bottom_ = 0;
+    TLEDLabel* clock_ = nullptr;
 };
 
 }  // namespace
@@ -150,6 +168,8 @@ int main(int argc, char** argv)
     }
     Gallery gallery;
     gallery.show();
+    app.processEvents();
+    gallery.addEnlargedClock();
     app.processEvents();
     const QString path = app.arguments().at(1);
     if (!gallery.grab().save(path, "PNG")) {
