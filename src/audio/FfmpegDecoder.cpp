@@ -142,7 +142,7 @@ uint64_t LayoutKey(const AVChannelLayout& layout) {
 
 }  // namespace
 
-FfmpegDecoder::FfmpegDecoder(const QString& fileName) : path_(QFile::encodeName(fileName)) {
+FfmpegDecoder::FfmpegDecoder(const QString& fileName) : fileName_(fileName) {
     QuietFfmpegLog();
     try {
         OpenInput();
@@ -159,9 +159,15 @@ FfmpegDecoder::~FfmpegDecoder() {
 }
 
 void FfmpegDecoder::OpenInput() {
-    int result = avformat_open_input(&demuxer_, path_.constData(), nullptr, nullptr);
+    // Always a local file: a name with a colon is no protocol, and no file may make FFmpeg
+    // open anything but other local files.
+    const QByteArray url = "file:" + QFile::encodeName(fileName_);
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const int result = avformat_open_input(&demuxer_, url.constData(), nullptr, &options);
+    av_dict_free(&options);
     if (result < 0)
-        RaiseOpenError(result, QFile::decodeName(path_));
+        RaiseOpenError(result, fileName_);
     Check(avformat_find_stream_info(demuxer_, nullptr));
     const AVCodec* decoder = nullptr;
     stream_ = av_find_best_stream(demuxer_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
@@ -196,9 +202,11 @@ void FfmpegDecoder::OpenInput() {
     ClearPending();
     frameAfterPending_ = 0;
     discardUntil_ = 0;
+    ready_ = true;
 }
 
 void FfmpegDecoder::CloseInput() {
+    ready_ = false;
     swr_free(&swr_);
     swrInputFormat_ = -1;
     av_frame_free(&frame_);
@@ -221,10 +229,13 @@ int64_t FfmpegDecoder::CountFrames() {
     if (codec_->codec_id == AV_CODEC_ID_MP3) {
         // The container's figure counts the encoder delay and padding; the tag or the
         // packets tell what really comes out.
-        if (auto frames = Mp3TaggedFrameCount(QFile::decodeName(path_)))
+        if (auto frames = Mp3TaggedFrameCount(fileName_))
             return *frames;
         return ScanPacketFrames();
     }
+    // A length guessed from the bit rate is no length; the packets know better.
+    if (demuxer_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
+        return ScanPacketFrames();
     if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
         return av_rescale_q(stream->duration, stream->time_base, outRate);
     if (demuxer_->duration != AV_NOPTS_VALUE && demuxer_->duration > 0)
@@ -260,7 +271,7 @@ bool FfmpegDecoder::DecodeNextBlock() {
 
 // True with a new frame in frame_; false when the decoder wants input or has ended.
 bool FfmpegDecoder::ReceiveFrame() {
-    if (!codec_)
+    if (!ready_)
         return false;
     const int result = avcodec_receive_frame(codec_, frame_);
     if (result == 0)
@@ -273,7 +284,7 @@ bool FfmpegDecoder::ReceiveFrame() {
 // Gives the decoder the next packet of our stream, or the final flush. False once
 // the decoder has had everything.
 bool FfmpegDecoder::FeedPacket() {
-    if (inputDrained_ || !codec_)
+    if (inputDrained_ || !ready_)
         return false;
     while (true) {
         const int result = av_read_frame(demuxer_, packet_);
@@ -376,13 +387,13 @@ void FfmpegDecoder::SeekToFrame(int64_t frame) {
     // Decoding forward is exact for every codec; for a long way forward in a file with
     // exact timestamps the container seek is cheaper.
     const int64_t nearAhead = int64_t(format_.nSamplesPerSec) * 2;
-    if (aligned && codec_ && frame >= current && (!exactTimestamps_ || frame - current <= nearAhead)) {
+    if (aligned && ready_ && frame >= current && (!exactTimestamps_ || frame - current <= nearAhead)) {
         const int64_t inPending = std::min<int64_t>(frame - current, pendingBytes / format_.nBlockAlign);
         DropPending(uint32_t(inPending) * format_.nBlockAlign);
         discardUntil_ = frame;
         return;
     }
-    if (exactTimestamps_ && codec_)
+    if (exactTimestamps_ && ready_)
         SeekInContainer(frame);
     else
         RewindAndSkipTo(frame);

@@ -4,8 +4,6 @@
 
 #include "AudioFileRead.h"
 
-#include <QByteArray>
-
 #include <vector>
 
 struct AVFormatContext;
@@ -43,7 +41,7 @@ private:
     void SeekInContainer(int64_t frame);
     void RewindAndSkipTo(int64_t frame);
 
-    QByteArray path_;
+    QString fileName_;
     AVFormatContext* demuxer_ = nullptr;
     AVCodecContext* codec_ = nullptr;
     AVPacket* packet_ = nullptr;
@@ -56,6 +54,7 @@ private:
     int outSampleFormat_ = -1;
 
     // PCM-like codecs carry exact timestamps, so a container seek lands where it says.
+    bool ready_ = false;  // the file is open and the decoder set up
     bool exactTimestamps_ = false;
     bool syncFromTimestamp_ = false;
     bool inputDrained_ = false;

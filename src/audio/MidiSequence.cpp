@@ -32,6 +32,42 @@ void QuietSmfLog() {
     });
 }
 
+// The standard MIDI data itself: the whole file, or the "data" chunk of a RIFF MIDI file.
+QByteArray StandardMidiData(const QByteArray& file) {
+    if (!file.startsWith("RIFF"))
+        return file;
+    qsizetype at = 12;
+    while (at + 8 <= file.size()) {
+        const auto* p = reinterpret_cast<const uint8_t*>(file.constData() + at + 4);
+        const qsizetype size = qsizetype(p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24);
+        if (file.mid(at, 4) == "data")
+            return file.mid(at + 8, size);
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
+// libsmf trusts the chunk lengths a file declares and reads past the end of a cut file;
+// a cut chunk is given the length it really has, and a torn chunk header is dropped.
+QByteArray WithTrueChunkLengths(QByteArray data) {
+    qsizetype at = 0;
+    while (at + 8 <= data.size()) {
+        auto* p = reinterpret_cast<uint8_t*>(data.data() + at + 4);
+        const qsizetype declared = qsizetype(uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
+        const qsizetype available = data.size() - at - 8;
+        if (declared > available) {
+            p[0] = uint8_t(available >> 24);
+            p[1] = uint8_t(available >> 16);
+            p[2] = uint8_t(available >> 8);
+            p[3] = uint8_t(available);
+            return data;
+        }
+        at += 8 + declared;
+    }
+    data.truncate(at);
+    return data;
+}
+
 bool IsPlayable(const smf_event_t* event) {
     if (event->midi_buffer_length < 1 || smf_event_is_metadata(event))
         return false;
@@ -48,9 +84,9 @@ MidiSequence LoadMidiSequence(const QString& fileName) {
         RaiseFfmpegError(AVERROR(ENOENT), QStringLiteral("File not found"));
     if (!file.open(QIODevice::ReadOnly))
         RaiseFfmpegError(AVERROR(EACCES));
-    const QByteArray data = file.readAll();
+    const QByteArray data = WithTrueChunkLengths(StandardMidiData(file.readAll()));
     if (data.isEmpty())
-        RaiseFfmpegError(AVERROR_INVALIDDATA, QStringLiteral("The file is empty."));
+        RaiseFfmpegError(AVERROR_INVALIDDATA, QStringLiteral("Unsupported file format."));
     std::unique_ptr<smf_t, SmfDeleter> smf(smf_load_from_memory(data.constData(), int(data.size())));
     if (!smf || smf->number_of_tracks == 0)
         RaiseFfmpegError(AVERROR_INVALIDDATA, QStringLiteral("Unsupported file format."));
@@ -71,11 +107,11 @@ MidiSequence LoadMidiSequence(const QString& fileName) {
 }
 
 bool LooksLikeMidiFile(const QString& fileName) {
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    if (suffix == QLatin1String("mid") || suffix == QLatin1String("midi"))
-        return true;
     QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) && file.read(4) == "MThd";
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(12);
+    return head.startsWith("MThd") || (head.startsWith("RIFF") && head.mid(8, 4) == "RMID");
 }
 
 }  // namespace tessora

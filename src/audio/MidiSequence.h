@@ -27,7 +27,8 @@ struct MidiSequence {
 // Parses the file; raises EAudioReadError when it is missing or no valid MIDI file.
 MidiSequence LoadMidiSequence(const QString& fileName);
 
-// True for names ending in ".mid" or ".midi" (any case) and for files that begin with a MIDI header.
+// True for files that hold a standard MIDI file, plain (".mid", ".midi") or in RIFF (".rmi"),
+// whatever their name says.
 bool LooksLikeMidiFile(const QString& fileName);
 
 }  // namespace tessora

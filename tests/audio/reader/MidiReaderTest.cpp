@@ -102,26 +102,65 @@ TEST(MidiReader, MissingSoundFontIsAClearError) {
     SetMidiSoundFont(QString());
 }
 
+QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    return f.readAll();
+}
+
+QString WriteFile(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
+    const QString path = dir.filePath(QString::fromUtf8(name));
+    QFile out(path);
+    EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    return path;
+}
+
+QByteArray LittleEndian32(uint32_t v) {
+    const char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    return QByteArray(b, 4);
+}
+
+TEST(MidiReader, TheContentDecidesNotTheName) {
+    QTemporaryDir dir;
+    const QByteArray tiny = FileBytes(AudioFixture("tiny.mid"));
+    TAudioFileReader plain(AudioFixture("tiny.mid"));
+    const std::vector<uint8_t> expected = ReadToEnd(plain);
+
+    QByteArray riff = "RMID" + QByteArray("note") + LittleEndian32(3) + "abc" + QByteArray(1, 0) + "data" +
+                      LittleEndian32(uint32_t(tiny.size())) + tiny;
+    riff = "RIFF" + LittleEndian32(uint32_t(riff.size())) + riff;
+    for (const char* name : {"wrapped.rmi", "renamed.wav"}) {
+        TAudioFileReader reader(WriteFile(dir, name, name[0] == 'w' ? riff : tiny));
+        EXPECT_EQ(ReadToEnd(reader), expected) << name;
+    }
+    // An mp3 named as MIDI is still an mp3.
+    TAudioFileReader mp3(WriteFile(dir, "song.mid", FileBytes(AudioFixture("tone-440-3s-44100-stereo.mp3"))));
+    EXPECT_EQ(mp3.Duration(), TimeAtFrame(132300, mp3.WaveFormat()));
+}
+
 TEST(MidiReader, DamagedMidiFilesAreRefused) {
     QTemporaryDir dir;
-    const QByteArray tiny = [] {
-        QFile f(AudioFixture("tiny.mid"));
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        return f.readAll();
-    }();
+    const QByteArray tiny = FileBytes(AudioFixture("tiny.mid"));
     struct Case {
         const char* name;
         QByteArray bytes;
     };
     for (const Case& c : {Case{"header-only.mid", tiny.left(14)}, Case{"garbage.mid", QByteArray(300, 'x')},
-                          Case{"empty.mid", QByteArray()}}) {
-        const QString path = dir.filePath(QString::fromLatin1(c.name));
-        QFile out(path);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(c.bytes);
-        out.close();
-        EXPECT_THROW(TAudioFileReader reader(path), EAudioReadError) << c.name;
+                          Case{"empty.mid", QByteArray()}, Case{"no-data.rmi", "RIFF\4\0\0\0RMID"}}) {
+        EXPECT_THROW(TAudioFileReader reader(WriteFile(dir, c.name, c.bytes)), EAudioReadError) << c.name;
     }
+}
+
+TEST(MidiReader, CutFilePlaysWhatItHolds) {
+    QTemporaryDir dir;
+    const QByteArray tiny = FileBytes(AudioFixture("tiny.mid"));
+    // Cut after the first note's note-off: the first note is all there is.
+    TAudioFileReader reader(WriteFile(dir, "cut.mid", tiny.left(tiny.size() - 20)));
+    const WaveFormatEx& f = reader.WaveFormat();
+    EXPECT_EQ(reader.Duration(), TimeAtFrame(std::llround((0.5 + MidiDecoder::kTailSeconds) * f.nSamplesPerSec), f));
+    const std::vector<uint8_t> pcm = ReadToEnd(reader);
+    EXPECT_GT(ChannelRms(Slice(pcm, f, 0.05, 0.45), f, 0), 300);
 }
 
 }  // namespace

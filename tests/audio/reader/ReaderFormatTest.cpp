@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <cmath>
 
 namespace tessora::test {
@@ -89,6 +92,18 @@ TEST(ReaderFormat, WideSamplesKeepTheirValuesScaledTo16Bits) {
     for (size_t i = 0; i < FrameCount(a, wide.WaveFormat()); ++i)
         worst = std::max(worst, std::abs(SampleAt(a, wide.WaveFormat(), i, 0) - SampleAt(b, narrow.WaveFormat(), i, 0)));
     EXPECT_LE(worst, 2);
+}
+
+TEST(ReaderFormat, OpensLocalFilesWhateverTheirName) {
+    QTemporaryDir dir;
+    // A colon would make FFmpeg look for a protocol; the others are ordinary names here.
+    for (const char* name : {"http:intro.wav", "上课铃 1.wav", "a?b#c%d.wav", "concat:x.wav", "结束曲.mid"}) {
+        const QString path = dir.filePath(QString::fromUtf8(name));
+        const bool midi = path.endsWith(QLatin1String(".mid"));
+        ASSERT_TRUE(QFile::copy(AudioFixture(midi ? "tiny.mid" : "tone-440-1s-44100-stereo.wav"), path)) << name;
+        TAudioFileReader reader(path);
+        EXPECT_GT(ReadToEnd(reader).size(), 100000u) << name;
+    }
 }
 
 }  // namespace
