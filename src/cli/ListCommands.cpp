@@ -180,6 +180,50 @@ int MakePeriodic(const QStringList& args, CliIO& io) {
     return 0;
 }
 
+// One channel line as `channels` prints it.
+ChannelConfig ParseChannelLine(const QString& line) {
+    const QStringList f = line.split('\t');
+    if (f.size() != 7)
+        throw CliError(QString("expected 7 TAB-separated fields (Title SoundCard PlayState PlayMode Volume "
+                               "DayListFile PeriodicListFile), found %1").arg(f.size()));
+    const auto number = [](const QString& text, const char* name, int low, int high) {
+        bool ok = false;
+        const int value = text.trimmed().toInt(&ok);
+        if (!ok || value < low || value > high) throw CliError(QString("%1 must be a number from %2 to %3").arg(name).arg(low).arg(high));
+        return value;
+    };
+    const auto text = [](const QString& value, const char* name, qsizetype maxBytes) {
+        if (!FitsGbk(value)) throw CliError(QString("%1: a character that the GBK code page cannot hold").arg(name));
+        if (GbkLength(value) > maxBytes) throw CliError(QString("%1 is longer than %2 bytes in GBK").arg(name).arg(maxBytes));
+        return value;
+    };
+    ChannelConfig c;
+    c.Title = text(f[0], "Title", ChannelLayout::TitleSize);
+    c.SoundCard = number(f[1], "SoundCard", 0, 0x7fffffff);
+    c.PlayState = static_cast<uint8_t>(number(f[2], "PlayState", PlayOn, PlayStopped));
+    c.PlayMode = static_cast<uint8_t>(number(f[3], "PlayMode", ListMode, ManualMode));
+    c.Volume = number(f[4], "Volume", -10000, 0);
+    c.DayListFile = text(f[5], "DayListFile", ChannelLayout::DayListFileSize);
+    c.PeriodicListFile = text(f[6], "PeriodicListFile", ChannelLayout::PeriodicListFileSize);
+    return c;
+}
+
+int MakeChannels(const QStringList& args, CliIO& io) {
+    RequireArguments(args, 1, "make-channels OUT");
+    std::vector<ChannelConfig> channels;
+    const QStringList lines = InputLines(io.in);
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        if (lines[n].trimmed().isEmpty()) continue;
+        try {
+            channels.push_back(ParseChannelLine(lines[n]));
+        } catch (const CliError& e) {
+            throw CliError(QString("line %1: %2").arg(n + 1).arg(e.what()));
+        }
+    }
+    WithFileErrors([&] { return TChannelFile().SaveChannels(args[0], channels); });
+    return 0;
+}
+
 }  // namespace
 
 std::vector<CliCommand> listCommands() {
@@ -215,6 +259,12 @@ std::vector<CliCommand> listCommands() {
          "Reads 7, 31 or 366 lines (day list paths, or empty for no list that day) from stdin and\n"
          "writes the periodic list to OUT (\".lsm\" appended unless OUT has it).",
          MakePeriodic},
+        {"make-channels", "make-channels OUT",
+         "Reads channels from stdin, one per line, as `channels` prints them:\n"
+         "Title  SoundCard  PlayState  PlayMode  Volume  DayListFile  PeriodicListFile\n"
+         "and writes the channel file OUT (\".cfg\" appended unless OUT has it). An error names the\n"
+         "line and writes nothing.",
+         MakeChannels},
     };
 }
 

@@ -146,10 +146,28 @@ TEST(Cli, ChannelsListsTheStoredFields) {
     ExpectFailure(Cli({"channels", dir.Path("tessora.cfg")}), "File not found");
 }
 
+TEST(Cli, MakeChannelsWritesWhatChannelsPrints) {
+    TempFolder dir;
+    const QString lines = "一楼\t0\t0\t0\t-500\t/l/a.lst\t\n操场\t1\t2\t1\t0\t\t\n";
+    const CliRun made = Cli({"make-channels", dir.Path("tessora")}, lines.toUtf8());
+    EXPECT_EQ(made.status, 0) << made.err.toStdString();
+    EXPECT_EQ(dir.Read("tessora.cfg").size(), 1160);
+    EXPECT_EQ(Cli({"channels", dir.Path("tessora.cfg")}).out, lines);
+
+    struct Case { QByteArray input; const char* error; };
+    for (const Case& c : {Case{"a\t0\t3\t0\t0\t\t\n", "line 1: PlayState must be a number from 0 to 2"},
+                          Case{"a\t0\t0\t0\t5\t\t\n", "line 1: Volume must be a number from -10000 to 0"},
+                          Case{"ok\t0\t0\t0\t0\t\t\nshort\t0\n", "line 2: expected 7 TAB-separated fields"}}) {
+        TempFolder empty;
+        ExpectFailure(Cli({"make-channels", empty.Path("t")}, c.input), c.error);
+        EXPECT_TRUE(empty.Entries().isEmpty());
+    }
+}
+
 TEST(Cli, HelpAndUsage) {
     const CliRun help = Cli({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* command : {"list FILE", "resolve FILE.lsm", "due FILE WHEN", "channels FILE.cfg", "make-list OUT", "make-periodic OUT"})
+    for (const char* command : {"list FILE", "resolve FILE.lsm", "due FILE WHEN", "channels FILE.cfg", "make-list OUT", "make-periodic OUT", "make-channels OUT"})
         EXPECT_TRUE(help.out.contains(command)) << command;
     ExpectFailure(Cli({"frobnicate"}), "unknown command");
     ExpectFailure(Cli({"list"}), "usage: tessora-cli list FILE");
