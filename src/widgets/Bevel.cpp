@@ -1,6 +1,7 @@
 #include "Bevel.h"
 
 #include <QPainter>
+#include <QSignalBlocker>
 
 namespace tessora {
 namespace {
@@ -41,14 +42,27 @@ QRect drawBevel(QPainter& painter, QRect r, int width, TBevelCut cut, const QCol
 
 }  // namespace
 
-TBevel::TBevel(const QPalette& palette, QObject* parent)
-    : QObject(parent),
-      borderColor_(palette.color(QPalette::Button)),
-      innerLight_(palette.color(QPalette::Light)),
-      outerLight_(palette.color(QPalette::Light)),
-      innerShadow_(palette.color(QPalette::Dark)),
-      outerShadow_(palette.color(QPalette::Dark))
+TBevel::TBevel(const QPalette& palette, QObject* parent) : QObject(parent)
 {
+    QSignalBlocker quiet(this);
+    followPalette(palette);
+}
+
+void TBevel::followPalette(const QPalette& palette)
+{
+    bool changed = false;
+    for (PaletteColor* field : {&borderColor_, &innerLight_, &outerLight_, &innerShadow_, &outerShadow_}) {
+        if (field->followsPalette)
+            changed = changeValue(field->color, palette.color(field->role)) || changed;
+    }
+    if (changed)
+        emit this->changed();
+}
+
+void TBevel::setPaletteColor(PaletteColor& field, const QColor& color)
+{
+    field.followsPalette = false;
+    assign(field.color, color);
 }
 
 int TBevel::width() const
@@ -68,9 +82,9 @@ void TBevel::paint(QPainter& painter, const QRect& outer) const
     QRect r = outer;
     if (borderStyle_ != TBorderStyle::bsNone)
         r = fillRing(painter, r, 1, kFrameLine);
-    r = drawBevel(painter, r, outerWidth_, outer_, outerLight_, outerShadow_);
-    r = fillRing(painter, r, borderWidth_, borderColor_);
-    r = drawBevel(painter, r, innerWidth_, inner_, innerLight_, innerShadow_);
+    r = drawBevel(painter, r, outerWidth_, outer_, outerLight_.color, outerShadow_.color);
+    r = fillRing(painter, r, borderWidth_, borderColor_.color);
+    r = drawBevel(painter, r, innerWidth_, inner_, innerLight_.color, innerShadow_.color);
     fillRing(painter, r, borderSpace_, borderSpaceColor_);
 }
 

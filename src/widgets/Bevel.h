@@ -21,8 +21,10 @@ enum class TBorderStyle { bsNone, bsSingle };
 class TBevel : public QObject {
     Q_OBJECT
 public:
-    // The border and bevel colours start as the palette's button face, light and shadow.
+    // The border and bevel colours are the palette's button face, light and shadow colours,
+    // and follow the palette until they are set.
     explicit TBevel(const QPalette& palette, QObject* parent = nullptr);
+    void followPalette(const QPalette& palette);
 
     TBevelCut bevelInner() const { return inner_; }
     void setBevelInner(TBevelCut cut) { assign(inner_, cut); }
@@ -40,18 +42,18 @@ public:
     int borderSpace() const { return borderSpace_; }
     void setBorderSpace(int width) { assign(borderSpace_, std::max(0, width)); }
 
-    QColor borderColor() const { return borderColor_; }
-    void setBorderColor(const QColor& color) { assign(borderColor_, color); }
+    QColor borderColor() const { return borderColor_.color; }
+    void setBorderColor(const QColor& color) { setPaletteColor(borderColor_, color); }
     QColor borderSpaceColor() const { return borderSpaceColor_; }
     void setBorderSpaceColor(const QColor& color) { assign(borderSpaceColor_, color); }
-    QColor innerLightColor() const { return innerLight_; }
-    void setInnerLightColor(const QColor& color) { assign(innerLight_, color); }
-    QColor outerLightColor() const { return outerLight_; }
-    void setOuterLightColor(const QColor& color) { assign(outerLight_, color); }
-    QColor innerShadowColor() const { return innerShadow_; }
-    void setInnerShadowColor(const QColor& color) { assign(innerShadow_, color); }
-    QColor outerShadowColor() const { return outerShadow_; }
-    void setOuterShadowColor(const QColor& color) { assign(outerShadow_, color); }
+    QColor innerLightColor() const { return innerLight_.color; }
+    void setInnerLightColor(const QColor& color) { setPaletteColor(innerLight_, color); }
+    QColor outerLightColor() const { return outerLight_.color; }
+    void setOuterLightColor(const QColor& color) { setPaletteColor(outerLight_, color); }
+    QColor innerShadowColor() const { return innerShadow_.color; }
+    void setInnerShadowColor(const QColor& color) { setPaletteColor(innerShadow_, color); }
+    QColor outerShadowColor() const { return outerShadow_.color; }
+    void setOuterShadowColor(const QColor& color) { setPaletteColor(outerShadow_, color); }
 
     // Total width of the frame on each side.
     int width() const;
@@ -62,6 +64,15 @@ signals:
     void changed();
 
 private:
+    // A colour taken from the palette, until it is set by hand.
+    struct PaletteColor {
+        QPalette::ColorRole role;
+        QColor color;
+        bool followsPalette = true;
+    };
+
+    void setPaletteColor(PaletteColor& field, const QColor& color);
+
     template <typename T>
     void assign(T& field, const T& value)
     {
@@ -76,12 +87,12 @@ private:
     TBorderStyle borderStyle_ = TBorderStyle::bsNone;
     int borderWidth_ = 0;
     int borderSpace_ = 0;
-    QColor borderColor_;
     QColor borderSpaceColor_ = Qt::black;
-    QColor innerLight_;
-    QColor outerLight_;
-    QColor innerShadow_;
-    QColor outerShadow_;
+    PaletteColor borderColor_{QPalette::Button, {}};
+    PaletteColor innerLight_{QPalette::Light, {}};
+    PaletteColor outerLight_{QPalette::Light, {}};
+    PaletteColor innerShadow_{QPalette::Dark, {}};
+    PaletteColor outerShadow_{QPalette::Dark, {}};
 };
 
 }  // namespace tessora

@@ -2,6 +2,7 @@
 
 #include "ChangeValue.h"
 
+#include <QEvent>
 #include <QPainter>
 
 namespace tessora {
@@ -17,6 +18,19 @@ void TBevelControl::setColor(const QColor& color)
 {
     if (changeValue(color_, color))
         colorChanged();
+}
+
+void TBevelControl::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        bevel_->followPalette(palette());
+    QWidget::changeEvent(event);
+}
+
+void TBevelControl::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    paintFrame(painter);
 }
 
 QRect TBevelControl::innerRect() const

@@ -24,6 +24,8 @@ public:
 protected:
     // Draws the frame and fills the inside with `Color`.
     void paintFrame(QPainter& painter) const;
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     // Called after the frame or the colour has changed.
     virtual void bevelChanged() { update(); }
     virtual void colorChanged() { update(); }

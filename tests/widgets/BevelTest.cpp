@@ -1,6 +1,7 @@
 // The bevel frame shared by the LED widgets: its width and what it paints, ring by ring.
 
 #include "Bevel.h"
+#include "BevelControl.h"
 
 #include <QPainter>
 #include <QTest>
@@ -33,6 +34,8 @@ private slots:
     void paintsRingsFromTheOutsideIn();
     void raisedSwapsLightAndShadow();
     void announcesChangesOnce();
+    void paletteColoursFollowThePaletteUntilSet();
+    void widgetFrameFollowsItsPalette();
 };
 
 void BevelTest::defaults()
@@ -154,6 +157,38 @@ void BevelTest::announcesChangesOnce()
     bevel.setBorderSpace(2);
     bevel.setOuterLightColor(Qt::red);
     QCOMPARE(changes, 2);
+}
+
+void BevelTest::paletteColoursFollowThePaletteUntilSet()
+{
+    TBevel bevel(testPalette());
+    bevel.setOuterShadowColor(Qt::red);
+    QPalette skin = testPalette();
+    skin.setColor(QPalette::Button, QColor(10, 20, 30));
+    skin.setColor(QPalette::Light, QColor(40, 50, 60));
+    skin.setColor(QPalette::Dark, QColor(70, 80, 90));
+    int changes = 0;
+    connect(&bevel, &TBevel::changed, [&] { ++changes; });
+    bevel.followPalette(skin);
+    QCOMPARE(changes, 1);
+    QCOMPARE(bevel.borderColor(), QColor(10, 20, 30));
+    QCOMPARE(bevel.outerLightColor(), QColor(40, 50, 60));
+    QCOMPARE(bevel.innerLightColor(), QColor(40, 50, 60));
+    QCOMPARE(bevel.innerShadowColor(), QColor(70, 80, 90));
+    QCOMPARE(bevel.outerShadowColor(), QColor(Qt::red));
+    bevel.followPalette(skin);
+    QCOMPARE(changes, 1);
+}
+
+void BevelTest::widgetFrameFollowsItsPalette()
+{
+    TBevelControl control;
+    control.resize(10, 10);
+    QPalette skin = control.palette();
+    skin.setColor(QPalette::Dark, QColor(1, 2, 3));
+    control.setPalette(skin);
+    QCOMPARE(control.bevel().outerShadowColor(), QColor(1, 2, 3));
+    QCOMPARE(control.grab().toImage().pixelColor(0, 5), QColor(1, 2, 3));
 }
 
 QTEST_MAIN(BevelTest)

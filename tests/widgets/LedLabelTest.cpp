@@ -76,7 +76,7 @@ private slots:
     void unlitDotsVanishWithoutDrawInactive();
     void colourChangesRecolourTheFont();
     void ledSpaceSpreadsTheCells();
-    void ledSpaceBelowOneIsIgnored();
+    void valuesBelowOneAreIgnored();
     void stepsAcceptOnlyTheCaptionRange();
     void doubleBufferPaintsTheSame();
     void drawBitmapHandlerDrawsInstead();
@@ -273,7 +273,7 @@ void LedLabelTest::ledSpaceSpreadsTheCells()
         QCOMPARE(QColor(image.pixel(x, 8)), QColor(9, 9, 9));
 }
 
-void LedLabelTest::ledSpaceBelowOneIsIgnored()
+void LedLabelTest::valuesBelowOneAreIgnored()
 {
     TLEDLabel label;
     label.setLedSpace(3);
@@ -281,6 +281,10 @@ void LedLabelTest::ledSpaceBelowOneIsIgnored()
     QCOMPARE(label.ledSpace(), 3);
     label.setLedSpace(-2);
     QCOMPARE(label.ledSpace(), 3);
+    // A scroll interval of 0 would step as fast as the event loop turns.
+    label.setScrollSpeed(40);
+    label.setScrollSpeed(0);
+    QCOMPARE(label.scrollSpeed(), 40);
 }
 
 void LedLabelTest::stepsAcceptOnlyTheCaptionRange()
