@@ -3,6 +3,8 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
 
 // Resources compiled into a static library are registered only when something refers to them.
 static void registerLedFontResources()
@@ -40,12 +42,17 @@ QString ledFontResourceName(TLEDFontSize font)
 
 QImage ledFontBitmap(TLEDFontSize font)
 {
-    static const bool registered = (registerLedFontResources(), true);
-    Q_UNUSED(registered);
-    const QImage bitmap(QStringLiteral(":/") + ledFontResourceName(font), "PNG");
-    if (bitmap.isNull())
-        qWarning("LED font %s is missing from the resources", qPrintable(ledFontResourceName(font)));
-    return bitmap.convertToFormat(QImage::Format_RGB32);
+    // Decoded once; the widgets live on the GUI thread only.
+    static std::array<QImage, 3> decoded;
+    QImage& bitmap = decoded.at(static_cast<std::size_t>(font));
+    if (bitmap.isNull()) {
+        static const bool registered = (registerLedFontResources(), true);
+        Q_UNUSED(registered);
+        bitmap = QImage(QStringLiteral(":/") + ledFontResourceName(font), "PNG").convertToFormat(QImage::Format_RGB32);
+        if (bitmap.isNull())
+            qWarning("LED font %s is missing from the resources", qPrintable(ledFontResourceName(font)));
+    }
+    return bitmap;
 }
 
 QImage recolourLedFont(const QImage& bitmap, const QColor& lit, const QColor& unlit,

@@ -14,7 +14,8 @@ enum class TLEDFontSize { fs11x13 = 0, fs16x20 = 1, fs11x13_bold = 2 };
 
 // The name of the font's bitmap in the resources ("FONT_11X13", ...).
 QString ledFontResourceName(TLEDFontSize font);
-// The font bitmap as stored, in QImage::Format_RGB32. A missing one gives a null image.
+// The font bitmap as stored, in QImage::Format_RGB32 (decoded once; call from the GUI thread).
+// A missing one gives a null image.
 QImage ledFontBitmap(TLEDFontSize font);
 
 // The bitmap with white turned into `lit`, silver into `unlit` and black into `background`.
