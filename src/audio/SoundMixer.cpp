@@ -550,6 +550,11 @@ TPlayingData TSoundMixerChannel::GetPlayingData(uint32_t offset, uint32_t count)
     return lent;
 }
 
+const uint8_t* TSoundMixerChannel::Mirror() {
+    auto lock = TryLock();
+    return !lock || mirror_.empty() ? nullptr : mirror_.data();
+}
+
 void TSoundMixerChannel::ReleasePlayingData() {
     auto lock = TryLock();
     if (!lock) return;

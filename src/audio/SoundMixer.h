@@ -4,6 +4,7 @@
 
 #include "AudioFileRead.h"
 #include "AudioOutput.h"
+#include "ReentrantTimedLock.h"
 
 #include <QObject>
 #include <QString>
@@ -162,8 +163,9 @@ public:
     uint32_t BlockAlign() const { return blockAlign_; }
     uint32_t BufferTime() const { return kBufferTime; }
     uint32_t BufferSize() const { return bufferSize_; }
-    // The local copy of what was written to the device buffer, or null without a buffer.
-    const uint8_t* Mirror() const { return mirror_.empty() ? nullptr : mirror_.data(); }
+    // The local copy of what was written to the device buffer, or null without a buffer. Its
+    // bytes change under the update thread: read them through GetPlayingData.
+    const uint8_t* Mirror();
     TSoundMixer* Mixer() const { return mixer_; }
 
     // Lends the `count` bytes that play `offset` bytes after the cursor; empty when none.
@@ -184,7 +186,7 @@ public:
 private:
     friend class ChannelNotifier;
     struct BufferLostSignal {};
-    using Lock = std::unique_lock<std::recursive_timed_mutex>;
+    using Lock = std::unique_lock<ReentrantTimedLock>;
 
     Lock TryLock();
     void CloseFile();
@@ -228,7 +230,7 @@ private:
     std::vector<uint8_t> mirror_;
     // A Mirror dropped while lent: kept until the borrower is done with it.
     std::vector<uint8_t> lentMirror_;
-    std::recursive_timed_mutex lock_;
+    ReentrantTimedLock lock_;
 
     // The update thread.
     const uint32_t period_ = kBufferTime / 10;
