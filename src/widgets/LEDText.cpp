@@ -11,14 +11,14 @@ constexpr char kBlank = ' ';
 // A code no font cell has, for characters that cannot be shown at all.
 constexpr char kNoGlyph = '\0';
 
-void appendGbk(QByteArray& codes, QStringView character)
+// One blank cell per GBK byte of the character. The bytes themselves must not reach the font:
+// trail bytes run through 0x40..0x7E and lead bytes through 0x81..0x9D, which have glyphs.
+void appendBlanksForGbk(QByteArray& codes, QStringView character)
 {
     QStringEncoder gbk("GBK");
     const QByteArray bytes = gbk.encode(character);
-    if (!gbk.isValid() || gbk.hasError() || bytes.isEmpty())
-        codes.append(kNoGlyph);
-    else
-        codes.append(bytes);
+    const bool encoded = gbk.isValid() && !gbk.hasError() && !bytes.isEmpty();
+    codes.append(encoded ? bytes.size() : 1, kNoGlyph);
 }
 
 }  // namespace
@@ -35,7 +35,7 @@ QByteArray ledCodes(const QString& caption)
         }
         const bool pair = c.isHighSurrogate() && i + 1 < caption.size()
                           && caption.at(i + 1).isLowSurrogate();
-        appendGbk(codes, QStringView(caption).mid(i, pair ? 2 : 1));
+        appendBlanksForGbk(codes, QStringView(caption).mid(i, pair ? 2 : 1));
         if (pair)
             ++i;
     }

@@ -10,8 +10,8 @@ namespace tessora {
 enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 
 // One code per cell. Characters of the Latin-1 range keep their code (so that the font's
-// umlauts show); every other character takes its GBK bytes, a Chinese character two blank
-// cells, and a character GBK cannot hold one blank cell.
+// umlauts show); every other character takes one blank cell per byte of its GBK encoding
+// (a Chinese character two), or one when GBK cannot hold it.
 QByteArray ledCodes(const QString& caption);
 
 // The `numChars` codes shown, padded with spaces.

@@ -211,11 +211,12 @@ void LedLabelTest::chineseCaptionShowsBlankCells()
 {
     test::ShownHost host;
     TLEDLabel label(&host);
-    label.setCaption(QString::fromUtf8("校园广播"));
+    // 丂 (GBK 81 40) has bytes that would have glyphs of their own.
+    label.setCaption(QString::fromUtf8("校园广播丂"));
     label.show();
-    QCOMPARE(label.numChars(), 8);
+    QCOMPARE(label.numChars(), 10);
     const QImage blank = expectedCell(label, ' ');
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 10; ++i)
         QCOMPARE(shownCell(label, i), blank);
     QCOMPARE(test::countPixels(grabbed(label), label.ledColor()), 0);
 }

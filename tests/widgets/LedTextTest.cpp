@@ -31,9 +31,11 @@ void LedTextTest::codesFromCaption_data()
     QTest::newRow("ascii") << "09:03 am" << QByteArray("09:03 am");
     QTest::newRow("latin-1 keeps its codes") << QString::fromUtf8("Grüß ±")
                                              << QByteArray("Gr\xFC\xDF \xB1");
-    // 校 is D0 A3 and 园 D4 B0 in GBK: two cells each.
-    QTest::newRow("chinese takes its gbk bytes") << QString::fromUtf8("校园A")
-                                                 << QByteArray("\xD0\xA3\xD4\xB0" "A");
+    // 校 is D0 A3 and 园 D4 B0 in GBK: two blank cells each.
+    QTest::newRow("chinese: a blank per gbk byte") << QString::fromUtf8("校园A") << QByteArray("\0\0\0\0A", 5);
+    // 丂 is 81 40: as bytes they would show a glyph and "@".
+    QTest::newRow("gbk bytes with glyph codes stay blank") << QString::fromUtf8("丂") << QByteArray(2, '\0');
+    QTest::newRow("one-byte gbk character") << QString::fromUtf8("€") << QByteArray(1, '\0');
     QTest::newRow("outside gbk is one cell") << QString::fromUtf8("a😀b") << QByteArray("a\0b", 3);
     QTest::newRow("empty") << QString() << QByteArray();
 }
