@@ -1,0 +1,66 @@
+// The player's channel on a real sound card: one mixer on the card with one mixer channel.
+#include "PlayerThread.h"
+#include "SoundMixer.h"
+
+namespace tessora {
+
+namespace {
+
+class MixerPlayerChannel : public PlayerChannel {
+public:
+    MixerPlayerChannel(int soundCard, int tag) : mixer_(std::make_unique<TSoundMixer>()) {
+        // An index the device list does not have is ignored: the mixer keeps the default output.
+        mixer_->SetDeviceIndex(soundCard);
+        // Opened on that index at first use.
+        mixer_->CloseDevice();
+        mixer_->Tag = tag;
+        channel_ = std::make_unique<TSoundMixerChannel>(mixer_.get());
+        channel_->Tag = tag;
+        channel_->OnEnd = [this](TSoundMixerChannel*) {
+            if (OnEnd) OnEnd();
+        };
+        channel_->OnError = [this](TSoundMixerChannel*, const QString& message) {
+            if (OnError) OnError(message);
+        };
+    }
+
+    void Open(const QString& fileName) override { channel_->Open(fileName); }
+    void Play() override { channel_->Play(); }
+    void Pause() override { channel_->Pause(); }
+    void Stop() override { channel_->Stop(); }
+    void Seek(uint32_t ms) override { channel_->Seek(ms); }
+    void SetVolume(int32_t volume) override { channel_->SetVolume(volume); }
+    void SetLoop(bool loop) override { channel_->SetLoop(loop); }
+    bool Loop() const override { return channel_->Loop(); }
+    State GetState() const override { return State(channel_->State()); }
+    QString FileName() const override { return channel_->FileName(); }
+    uint32_t Length() const override { return channel_->Length(); }
+    uint32_t Position() override { return channel_->Position(); }
+    uint32_t SampleRate() const override { return channel_->SampleRate(); }
+    uint32_t Channels() const override { return channel_->Channels(); }
+    uint32_t BitsPerSample() const override { return channel_->BitsPerSample(); }
+    uint32_t BlockAlign() const override { return channel_->BlockAlign(); }
+    TPlayingData GetPlayingData(uint32_t offset, uint32_t count) override {
+        return channel_->GetPlayingData(offset, count);
+    }
+    void ReleasePlayingData() override { channel_->ReleasePlayingData(); }
+
+private:
+    // Declared first: the channel goes before its mixer.
+    std::unique_ptr<TSoundMixer> mixer_;
+    std::unique_ptr<TSoundMixerChannel> channel_;
+};
+
+static_assert(int(PlayerChannel::Stopped) == int(TSoundMixerChannel::Stopped) &&
+              int(PlayerChannel::Playing) == int(TSoundMixerChannel::Playing) &&
+              int(PlayerChannel::Paused) == int(TSoundMixerChannel::Paused));
+
+}  // namespace
+
+PlayerChannelFactory MixerChannelFactory() {
+    return [](int soundCard, int tag) -> std::unique_ptr<PlayerChannel> {
+        return std::make_unique<MixerPlayerChannel>(soundCard, tag);
+    };
+}
+
+}  // namespace tessora

@@ -1,0 +1,197 @@
+#pragma once
+// The channel player: makes one configured channel sound by itself. A thread of its own wakes
+// every half second and has Tick run on the GUI thread, which decides everything.
+
+#include "ChannelFile.h"
+#include "CurrentItem.h"
+#include "FolderPlay.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <QHash>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace tessora {
+
+struct TPlayingData;
+
+// What the player writes into its channel's panel (a recording fake in tests).
+class ChannelPanelView {
+public:
+    virtual ~ChannelPanelView() = default;
+    virtual void SetCaption(const QString& text) = 0;    // the panel's title: the status line
+    virtual void SetListLabel(const QString& text) = 0;
+    virtual void SetFileLabel(const QString& text) = 0;
+    virtual void SetGauges(int left, int right) = 0;     // Progress of the two level gauges, 0..100
+    virtual void SetProgressRange(int minimum, int maximum) = 0;  // milliseconds
+    virtual void SetProgressValue(int value) = 0;
+    virtual bool ProgressDragging() const = 0;           // the operator holds a progress bar
+};
+
+// The sound channel a player drives: a mixer channel on the channel's sound card.
+class PlayerChannel {
+public:
+    enum State : uint8_t { Stopped = 0, Playing = 1, Paused = 2 };
+    virtual ~PlayerChannel() = default;
+    virtual void Open(const QString& fileName) = 0;  // an empty name closes; raises on a bad file
+    virtual void Play() = 0;
+    virtual void Pause() = 0;
+    virtual void Stop() = 0;                          // and rewinds
+    virtual void Seek(uint32_t ms) = 0;
+    virtual void SetVolume(int32_t volume) = 0;
+    virtual void SetLoop(bool loop) = 0;
+    virtual bool Loop() const = 0;
+    virtual State GetState() const = 0;
+    virtual QString FileName() const = 0;
+    virtual uint32_t Length() const = 0;    // ms
+    virtual uint32_t Position() = 0;        // ms
+    virtual uint32_t SampleRate() const = 0;
+    virtual uint32_t Channels() const = 0;
+    virtual uint32_t BitsPerSample() const = 0;
+    virtual uint32_t BlockAlign() const = 0;
+    // Lends up to `count` bytes of the sound about to be played; ReleasePlayingData ends the loan.
+    virtual TPlayingData GetPlayingData(uint32_t offset, uint32_t count) = 0;
+    virtual void ReleasePlayingData() = 0;
+    // Called on the GUI thread when a file has played to its end (the channel stopped and rewound).
+    std::function<void()> OnEnd;
+    // Called on the GUI thread when the file could not be read on while playing (the channel
+    // has stopped); the text says why.
+    std::function<void(const QString& message)> OnError;
+};
+
+// Makes the channel of a player on sound card `soundCard`; `tag` is the channel index.
+using PlayerChannelFactory = std::function<std::unique_ptr<PlayerChannel>(int soundCard, int tag)>;
+// The real one: a TSoundMixer on that card with one TSoundMixerChannel.
+PlayerChannelFactory MixerChannelFactory();
+
+class TAnalysis;
+
+class TListPlayer : public QObject, public ChannelTimetable {
+    Q_OBJECT
+public:
+    explicit TListPlayer(QObject* parent = nullptr);
+    ~TListPlayer() override;
+
+    // Fields from the channel file (a record and, for a periodic list, its lines).
+    void SetFromConfig(const LoadedChannel& loaded);
+    ChannelConfig Config() const;
+
+    QString Title;
+    uint8_t PlayMode = ListMode;
+    uint8_t SavedPlayMode = ListMode;
+    QString ManualFile;
+    int32_t FolderIndex = 0;
+    QStringList FolderFiles;
+    int32_t SoundCard = 0;
+    int32_t Volume = 0;
+    uint8_t PlayState = PlayOn;
+    QString Memo;
+
+    // GUI thread, once, before Start. A negative SoundCard, and a channel that cannot be made,
+    // are reported through Alert. A player without a channel still runs: its caption shows
+    // the error and it stays silent.
+    void CreateChannel(int index, const PlayerChannelFactory& factory);
+    PlayerChannel* Channel() const { return channel_.get(); }
+    void SetPanel(ChannelPanelView* panel) { panel_ = panel; }
+    ChannelPanelView* Panel() const { return panel_; }
+
+    // The scheduling step; `now` is the local date and time. GUI thread.
+    void Tick(const LocalMoment& now);
+    void Tick() { Tick(LocalMoment::Now()); }
+
+    // The thread: Start runs Tick on the GUI thread every 500 ms plus the tick's time; starting a
+    // running player does nothing. Terminate asks the loop to end; Teardown follows on the GUI
+    // thread and then `Finished` is emitted.
+    void Start();
+    void Terminate();
+    bool IsRunning() const { return thread_.joinable() && !finished_; }
+
+    // Applies a chosen list file (".lst" or ".lsm") as the main window's commands do. Raises
+    // EFileError when the file cannot be read; the channel then keeps the list it had.
+    void ApplyListFile(const QString& path);
+
+    // Whether a day list named by the periodic list exists (tests give their own).
+    FileExistsTest FileExists = FileExistsOnDisk;
+    // Random folder order draws from this; tests seed it.
+    void SeedRandom(uint32_t seed) { random_.seed(seed); }
+
+signals:
+    // After Teardown; the main window removes the panel (and may deleteLater the player).
+    void Finished(TListPlayer* player);
+    // A text for the operator's message box: a failure of CreateChannel.
+    void Alert(TListPlayer* player, const QString& text);
+
+private:
+    struct Failure {
+        QString path;     // the file or folder that failed, for the file label
+        QString message;
+        uint8_t mode = ListMode;
+    };
+    // What a file looked like when it failed to open: it is tried again once it changes.
+    struct FileSignature {
+        bool exists = false;
+        qint64 size = 0;
+        qint64 modifiedMs = 0;
+        bool operator==(const FileSignature&) const = default;
+        static FileSignature Of(const QString& path);
+    };
+    struct FailedOpen {
+        FileSignature signature;
+        QString message;
+    };
+
+    void EndOfPlay();
+    void Teardown();
+    void RunLoop();
+    void RunTickFromLoop();
+
+    void UpdatePanel();
+    void ShowLevels();
+    void WriteTexts();
+    void Decide(const LocalMoment& now);
+    void Schedule(const LocalMoment& now);
+    void PlayFileItem(const PlayItem& item);
+    void PlayFolderItem(const PlayItem& item);
+    void PlayManual();
+    void NoCurrentItem();
+    void NextFolderFile();
+    void PlayFolderFile(int index);
+    void StartFile(const QString& path, bool loop);
+    void OpenUnlessKnownBad(const QString& path);
+    void ReplaceAnalysis();
+    void Fail(const QString& path, const QString& message);
+    void CloseQuietly();
+    void ShowFailure();
+    void ChannelFailed(const QString& message);
+    template <typename Step> void Guarded(Step step);
+
+    std::unique_ptr<PlayerChannel> channel_;
+    std::unique_ptr<TAnalysis> analysis_;
+    ChannelPanelView* panel_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> terminate_{false};
+    std::atomic<bool> finished_{false};
+
+    std::mutex loopMutex_;             // guards tickDone_ and the waits on terminate_
+    std::condition_variable loopWake_;
+    bool tickDone_ = false;
+    bool tornDown_ = false;
+
+    QString channelError_;              // why the player has no channel
+    std::optional<Failure> failure_;    // the last failure, shown until something plays again
+    QHash<QString, FailedOpen> failedOpens_;
+    QString analysedFile_;              // the file analysis_ was made for
+    FolderRandom random_{std::random_device{}()};
+};
+
+}  // namespace tessora
