@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -47,25 +48,101 @@ QByteArray StandardMidiData(const QByteArray& file) {
     return {};
 }
 
-// libsmf trusts the chunk lengths a file declares and reads past the end of a cut file;
-// a cut chunk is given the length it really has, and a torn chunk header is dropped.
-QByteArray WithTrueChunkLengths(QByteArray data) {
-    qsizetype at = 0;
-    while (at + 8 <= data.size()) {
-        auto* p = reinterpret_cast<uint8_t*>(data.data() + at + 4);
-        const qsizetype declared = qsizetype(uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
-        const qsizetype available = data.size() - at - 8;
-        if (declared > available) {
-            p[0] = uint8_t(available >> 24);
-            p[1] = uint8_t(available >> 16);
-            p[2] = uint8_t(available >> 8);
-            p[3] = uint8_t(available);
-            return data;
+uint32_t BigEndianAt(const QByteArray& data, qsizetype at, int bytes) {
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = value << 8 | uint8_t(data[at + i]);
+    return value;
+}
+
+QByteArray BigEndianBytes(uint32_t value, int bytes) {
+    QByteArray out(bytes, 0);
+    for (int i = bytes - 1; i >= 0; --i, value >>= 8)
+        out[i] = char(value & 0xFF);
+    return out;
+}
+
+// The events of one track up to the last complete one, closed with an end-of-track event.
+QByteArray CompleteTrack(const QByteArray& track) {
+    const auto* p = reinterpret_cast<const uint8_t*>(track.constData());
+    const qsizetype n = track.size();
+    qsizetype i = 0, complete = 0;
+    uint8_t running = 0;
+    auto number = [&](uint32_t& value) {  // a variable-length quantity
+        value = 0;
+        for (int k = 0; k < 4 && i < n; ++k) {
+            const uint8_t b = p[i++];
+            value = value << 7 | (b & 0x7F);
+            if (!(b & 0x80))
+                return true;
         }
-        at += 8 + declared;
+        return false;
+    };
+    while (i < n) {
+        uint32_t delta = 0, length = 0;
+        if (!number(delta) || i >= n)
+            break;
+        uint8_t status = p[i];
+        if (status & 0x80)
+            ++i;
+        else if (running)
+            status = running;
+        else
+            break;
+        if (status == 0xFF) {
+            if (i >= n)
+                break;
+            const uint8_t type = p[i++];
+            if (!number(length) || length > n - i)
+                break;
+            i += length;
+            if (type == 0x2F)
+                return track.left(i);
+            running = 0;
+        } else if (status == 0xF0 || status == 0xF7) {
+            if (!number(length) || length > n - i)
+                break;
+            i += length;
+            running = 0;
+        } else if (status > 0xF0) {
+            break;  // no such event in a file
+        } else {
+            const int dataBytes = (status & 0xE0) == 0xC0 ? 1 : 2;
+            if (i + dataBytes > n)
+                break;
+            i += dataBytes;
+            running = status;
+        }
+        complete = i;
     }
-    data.truncate(at);
-    return data;
+    return track.left(complete) + QByteArray("\x00\xFF\x2F\x00", 4);
+}
+
+// libsmf trusts a file's chunk lengths and stops the program at a track that ends without
+// its end-of-track event; it is given a copy in which every track is whole, the tracks of a
+// cut file being cut at their last complete event. Nothing when there is no valid MIDI header,
+// or timing in SMPTE frames, which libsmf cannot play (and on refusing leaks).
+QByteArray WellFormedMidi(const QByteArray& data) {
+    if (data.size() < 14 || !data.startsWith("MThd") || BigEndianAt(data, 4, 4) < 6)
+        return {};
+    const uint32_t format = BigEndianAt(data, 8, 2), division = BigEndianAt(data, 12, 2);
+    if (format > 2 || division == 0 || (division & 0x8000))
+        return {};
+    qsizetype at = 8 + qsizetype(BigEndianAt(data, 4, 4));
+    QByteArray tracks;
+    uint32_t trackCount = 0;
+    while (at + 8 <= data.size()) {
+        const qsizetype length = std::min<qsizetype>(BigEndianAt(data, at + 4, 4), data.size() - at - 8);
+        if (data.mid(at, 4) == "MTrk") {
+            const QByteArray track = CompleteTrack(data.mid(at + 8, length));
+            tracks += "MTrk" + BigEndianBytes(uint32_t(track.size()), 4) + track;
+            ++trackCount;
+        }
+        at += 8 + length;
+    }
+    if (trackCount == 0)
+        return {};  // libsmf would refuse it too, and leak
+    return "MThd" + BigEndianBytes(6, 4) + data.mid(8, 2) + BigEndianBytes(trackCount, 2) + data.mid(12, 2) + tracks;
 }
 
 bool IsPlayable(const smf_event_t* event) {
@@ -84,11 +161,11 @@ MidiSequence LoadMidiSequence(const QString& fileName) {
         RaiseFfmpegError(AVERROR(ENOENT), QStringLiteral("File not found"));
     if (!file.open(QIODevice::ReadOnly))
         RaiseFfmpegError(AVERROR(EACCES));
-    const QByteArray data = WithTrueChunkLengths(StandardMidiData(file.readAll()));
+    const QByteArray data = WellFormedMidi(StandardMidiData(file.readAll()));
     if (data.isEmpty())
         RaiseFfmpegError(AVERROR_INVALIDDATA, QStringLiteral("Unsupported file format."));
     std::unique_ptr<smf_t, SmfDeleter> smf(smf_load_from_memory(data.constData(), int(data.size())));
-    if (!smf || smf->number_of_tracks == 0)
+    if (!smf)
         RaiseFfmpegError(AVERROR_INVALIDDATA, QStringLiteral("Unsupported file format."));
 
     MidiSequence sequence;
