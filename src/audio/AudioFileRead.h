@@ -99,6 +99,7 @@ protected:
         pending_ += bytes;
         pendingBytes_ -= bytes;
     }
+    void KeepPending(uint32_t bytes) { pendingBytes_ = bytes < pendingBytes_ ? bytes : pendingBytes_; }
     uint32_t PendingBytes() const { return pendingBytes_; }
 
     WaveFormatEx format_;

@@ -61,10 +61,17 @@ uint32_t BigEndian32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
-// The frame count an MP3 encoder wrote into its Xing/Info (with the LAME tag's encoder
-// delay and padding) or VBRI header: the number of samples a decoder delivers once it
-// has dropped the delay and the padding. Nothing when the first frame carries no such header.
-std::optional<int64_t> Mp3TaggedFrameCount(const QString& fileName) {
+// What an MP3 encoder wrote into its Xing/Info header (with the LAME tag's encoder delay and
+// padding) or its VBRI header. Nothing when the first frame carries no such header.
+struct Mp3Tag {
+    int64_t frames = 0;
+    int64_t samplesPerFrame = 0;
+    bool gapless = false;  // delay and padding are known
+    int64_t delay = 0;
+    int64_t padding = 0;
+};
+
+std::optional<Mp3Tag> ReadMp3Tag(const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
@@ -93,7 +100,8 @@ std::optional<int64_t> Mp3TaggedFrameCount(const QString& fileName) {
             continue;
         const bool mono = (d[i + 3] >> 6) == 3;
         const bool mpeg1 = version == 3;
-        const int64_t samplesPerFrame = layer == 3 ? 384 : (layer == 2 || mpeg1) ? 1152 : 576;
+        Mp3Tag tag;
+        tag.samplesPerFrame = layer == 3 ? 384 : (layer == 2 || mpeg1) ? 1152 : 576;
         const qsizetype xing = i + 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
         const qsizetype vbri = i + 4 + 32;
         if (xing + 8 <= size && (std::memcmp(d + xing, "Xing", 4) == 0 || std::memcmp(d + xing, "Info", 4) == 0)) {
@@ -101,22 +109,24 @@ std::optional<int64_t> Mp3TaggedFrameCount(const QString& fileName) {
             qsizetype p = xing + 8;
             if (!(flags & 1) || p + 4 > size)
                 return std::nullopt;
-            const int64_t frames = BigEndian32(d + p);
+            tag.frames = BigEndian32(d + p);
             p += 4;
             if (flags & 2) p += 4;
             if (flags & 4) p += 100;
             if (flags & 8) p += 4;
-            int64_t delay = 0, padding = 0;
             if (p + 24 <= size && (std::memcmp(d + p, "LAME", 4) == 0 || std::memcmp(d + p, "Lavf", 4) == 0 ||
                                    std::memcmp(d + p, "Lavc", 4) == 0)) {
                 const uint8_t* gap = d + p + 21;
-                delay = gap[0] << 4 | gap[1] >> 4;
-                padding = (gap[1] & 0x0F) << 8 | gap[2];
+                tag.gapless = true;
+                tag.delay = gap[0] << 4 | gap[1] >> 4;
+                tag.padding = (gap[1] & 0x0F) << 8 | gap[2];
             }
-            return std::max<int64_t>(0, frames * samplesPerFrame - delay - padding);
+            return tag;
         }
-        if (vbri + 18 <= size && std::memcmp(d + vbri, "VBRI", 4) == 0)
-            return int64_t(BigEndian32(d + vbri + 14)) * samplesPerFrame;
+        if (vbri + 18 <= size && std::memcmp(d + vbri, "VBRI", 4) == 0) {
+            tag.frames = BigEndian32(d + vbri + 14);
+            return tag;
+        }
         return std::nullopt;  // the first frame is plain audio
     }
     return std::nullopt;
@@ -186,6 +196,11 @@ void FfmpegDecoder::OpenInput() {
     Check(avcodec_parameters_to_context(codec_, stream->codecpar));
     codec_->thread_count = 1;
     codec_->pkt_timebase = stream->time_base;
+    // For a plain mp3 file the reader drops the encoder delay and padding itself, on a
+    // timeline of its own that byte-position seeks cannot confuse.
+    ownTrimming_ = codec_->codec_id == AV_CODEC_ID_MP3 && std::strcmp(demuxer_->iformat->name, "mp3") == 0;
+    if (ownTrimming_)
+        codec_->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
     Check(avcodec_open2(codec_, decoder, nullptr));
     if (codec_->sample_rate <= 0 || codec_->ch_layout.nb_channels <= 0)
         RaiseFfmpegError(AVERROR_INVALIDDATA, QStringLiteral("Unsupported audio format: no sample rate or channels."));
@@ -199,9 +214,10 @@ void FfmpegDecoder::OpenInput() {
     startPts_ = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
     inputDrained_ = false;
     syncFromTimestamp_ = false;
+    syncFromCheckpoint_ = false;
     ClearPending();
-    frameAfterPending_ = 0;
-    discardUntil_ = 0;
+    rawAfterPending_ = 0;
+    discardUntilRaw_ = 0;
     ready_ = true;
 }
 
@@ -229,8 +245,12 @@ int64_t FfmpegDecoder::CountFrames() {
     if (codec_->codec_id == AV_CODEC_ID_MP3) {
         // The container's figure counts the encoder delay and padding; the tag or the
         // packets tell what really comes out.
-        if (auto frames = Mp3TaggedFrameCount(fileName_))
-            return *frames;
+        if (const std::optional<Mp3Tag> tag = ReadMp3Tag(fileName_)) {
+            const int64_t raw = tag->frames * tag->samplesPerFrame;
+            if (tag->gapless && ownTrimming_)
+                SetGaplessTrim(raw, tag->delay, tag->padding);
+            return RawToOutput(raw);
+        }
         return ScanPacketFrames();
     }
     // A length guessed from the bit rate is no length; the packets know better.
@@ -307,33 +327,122 @@ bool FfmpegDecoder::FeedPacket() {
     }
 }
 
-// Places the decoded frame on the output timeline and converts what is not discarded.
+// Places the decoded frame on the raw timeline and keeps, converted, what is neither
+// trimmed nor before a seek target.
 bool FfmpegDecoder::AcceptFrame() {
-    if (syncFromTimestamp_) {
-        syncFromTimestamp_ = false;
-        const int64_t pts = frame_->best_effort_timestamp;
-        if (pts == AV_NOPTS_VALUE) {
-            RewindAndSkipTo(discardUntil_);
-            return false;
-        }
-        frameAfterPending_ = av_rescale_q(pts - startPts_, demuxer_->streams[stream_]->time_base,
-                                          AVRational{1, int(format_.nSamplesPerSec)});
-    }
-    const int64_t start = frameAfterPending_;
+    if (syncFromTimestamp_ && !SyncFromTimestamp())
+        return false;
+    if (syncFromCheckpoint_ && !SyncFromCheckpoint())
+        return false;
+    const int64_t start = rawAfterPending_;
+    RecordCheckpoint(start);
+    int64_t keepFrom = std::max({start, discardUntilRaw_, trimHead_});
+    if (keepFrom >= tailStart_ && keepFrom < tailEnd_)
+        keepFrom = tailEnd_;
     const bool sameRate = frame_->sample_rate == int(format_.nSamplesPerSec);
-    if (sameRate && start + frame_->nb_samples <= discardUntil_) {
-        frameAfterPending_ += frame_->nb_samples;  // dropped without converting
+    if (sameRate && keepFrom >= start + frame_->nb_samples) {
+        rawAfterPending_ += frame_->nb_samples;  // dropped without converting
         return false;
     }
-    const uint32_t frames = ConvertFrame();
-    frameAfterPending_ = start + frames;
-    if (frameAfterPending_ <= discardUntil_) {
+    rawAfterPending_ = start + ConvertFrame();
+    int64_t keepTo = rawAfterPending_;
+    if (start < tailStart_ && keepTo > tailStart_)
+        keepTo = tailStart_;
+    if (keepFrom >= keepTo) {
         ClearPending();
         return false;
     }
-    if (start < discardUntil_)
-        DropPending(uint32_t(discardUntil_ - start) * format_.nBlockAlign);
-    return PendingBytes() > 0;
+    DropPending(uint32_t(keepFrom - start) * format_.nBlockAlign);
+    KeepPending(uint32_t(keepTo - keepFrom) * format_.nBlockAlign);
+    return true;
+}
+
+// After a container seek in a file with exact timestamps, the first frame's time says where it is.
+bool FfmpegDecoder::SyncFromTimestamp() {
+    syncFromTimestamp_ = false;
+    const int64_t pts = frame_->best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE) {
+        RewindAndSkipTo(discardUntilRaw_);
+        return false;
+    }
+    rawAfterPending_ = av_rescale_q(pts - startPts_, demuxer_->streams[stream_]->time_base,
+                                    AVRational{1, int(format_.nSamplesPerSec)});
+    return true;
+}
+
+// After a seek to a checkpoint's byte position, the frame from that position is where the
+// checkpoint says; the demuxer's timestamps after such a seek mean nothing.
+bool FfmpegDecoder::SyncFromCheckpoint() {
+    const int64_t pos = frame_->pkt_pos;
+    if (pos == sync_.pos) {
+        syncFromCheckpoint_ = false;
+        rawAfterPending_ = sync_.raw;
+        return true;
+    }
+    if (pos < 0 || pos > sync_.pos)
+        RewindAndSkipTo(discardUntilRaw_);
+    return false;
+}
+
+void FfmpegDecoder::RecordCheckpoint(int64_t raw) {
+    const int64_t pos = frame_->pkt_pos;
+    if (!ownTrimming_ || pos < 0)
+        return;
+    if (!checkpoints_.empty() &&
+        (pos <= checkpoints_.back().pos || raw < checkpoints_.back().raw + int64_t(format_.nSamplesPerSec)))
+        return;
+    checkpoints_.push_back({pos, raw});
+}
+
+// Reads packets without decoding them from the last checkpoint on, up to the raw frame,
+// counting their samples and leaving a checkpoint about every second. The demuxer is then
+// anywhere: a seek must follow.
+void FfmpegDecoder::ScanCheckpointsTo(int64_t raw) {
+    const Checkpoint from = checkpoints_.back();
+    if (av_seek_frame(demuxer_, stream_, from.pos, AVSEEK_FLAG_BYTE) < 0)
+        return;
+    const AVRational timeBase = demuxer_->streams[stream_]->time_base;
+    const int64_t rate = format_.nSamplesPerSec;
+    int64_t at = from.raw;
+    while (at < raw && av_read_frame(demuxer_, packet_) >= 0) {
+        if (packet_->stream_index == stream_) {
+            const Checkpoint& last = checkpoints_.back();
+            if (packet_->pos > last.pos && at >= last.raw + rate)
+                checkpoints_.push_back({packet_->pos, at});
+            at += av_rescale_q(packet_->duration, timeBase, AVRational{1, int(rate)});
+        }
+        av_packet_unref(packet_);
+    }
+}
+
+const FfmpegDecoder::Checkpoint* FfmpegDecoder::CheckpointBefore(int64_t raw) const {
+    auto after = std::upper_bound(checkpoints_.begin(), checkpoints_.end(), raw,
+                                  [](int64_t r, const Checkpoint& c) { return r < c.raw; });
+    return after == checkpoints_.begin() ? nullptr : &*(after - 1);
+}
+
+void FfmpegDecoder::SetGaplessTrim(int64_t rawFrames, int64_t delay, int64_t padding) {
+    // The decoder itself adds 529 samples of delay to the encoder's.
+    constexpr int64_t kDecoderDelay = 529;
+    trimHead_ = std::min(rawFrames, delay + kDecoderDelay);
+    if (padding > kDecoderDelay && rawFrames - padding + kDecoderDelay > trimHead_) {
+        tailStart_ = rawFrames - padding + kDecoderDelay;
+        tailEnd_ = rawFrames;
+    }
+}
+
+int64_t FfmpegDecoder::RawToOutput(int64_t raw) const {
+    int64_t out = raw - std::min(raw, trimHead_);
+    if (raw > tailStart_)
+        out -= std::min(raw, tailEnd_) - tailStart_;
+    return out;
+}
+
+int64_t FfmpegDecoder::OutputToRaw(int64_t frame) const {
+    int64_t raw = frame + trimHead_;
+    if (raw >= tailStart_)
+        raw += tailEnd_ - tailStart_;
+    return raw;
 }
 
 bool FfmpegDecoder::IsPassthrough() const {
@@ -381,46 +490,78 @@ void FfmpegDecoder::ConfigureResampler() {
 
 void FfmpegDecoder::SeekToFrame(int64_t frame) {
     frame = std::max<int64_t>(0, frame);
+    const int64_t raw = OutputToRaw(frame);
     const uint32_t pendingBytes = PendingBytes();
-    const bool aligned = pendingBytes % format_.nBlockAlign == 0;
-    const int64_t current = frameAfterPending_ - pendingBytes / format_.nBlockAlign;
-    // Decoding forward is exact for every codec; for a long way forward in a file with
-    // exact timestamps the container seek is cheaper.
-    const int64_t nearAhead = int64_t(format_.nSamplesPerSec) * 2;
-    if (aligned && ready_ && frame >= current && (!exactTimestamps_ || frame - current <= nearAhead)) {
-        const int64_t inPending = std::min<int64_t>(frame - current, pendingBytes / format_.nBlockAlign);
-        DropPending(uint32_t(inPending) * format_.nBlockAlign);
-        discardUntil_ = frame;
+    const int64_t pendingFrames = pendingBytes / format_.nBlockAlign;
+    const int64_t current = RawToOutput(rawAfterPending_) - pendingFrames;
+    const int64_t rate = format_.nSamplesPerSec;
+    // The decoder's state depends on a few frames before: from a checkpoint this much
+    // before the target on, the sound is the same as in a play-through.
+    const int64_t preroll = rate / 2;
+    const Checkpoint* checkpoint = CheckpointBefore(raw - preroll);
+    // Decoding forward is exact for every codec; for a long way forward a container seek or
+    // a checkpoint is cheaper, and reading the packets on to the target (without decoding
+    // them) leaves checkpoints there.
+    if (ready_ && ownTrimming_ && !checkpoints_.empty() && raw > checkpoints_.back().raw + 10 * rate &&
+        raw > OutputToRaw(current) + 10 * rate) {
+        ScanCheckpointsTo(raw);
+        checkpoint = CheckpointBefore(raw - preroll);
+        if (checkpoint) {
+            SeekToCheckpoint(*checkpoint, raw);
+            return;
+        }
+    }
+    const bool checkpointAhead = checkpoint && checkpoint->raw > OutputToRaw(current) + 2 * rate;
+    if (ready_ && pendingBytes % format_.nBlockAlign == 0 && frame >= current &&
+        (exactTimestamps_ ? frame - current <= 2 * rate : !checkpointAhead)) {
+        DropPending(uint32_t(std::min(frame - current, pendingFrames)) * format_.nBlockAlign);
+        discardUntilRaw_ = raw;
         return;
     }
-    if (exactTimestamps_ && ready_)
-        SeekInContainer(frame);
+    if (ready_ && exactTimestamps_)
+        SeekInContainer(raw);
+    else if (ready_ && checkpoint)
+        SeekToCheckpoint(*checkpoint, raw);
     else
-        RewindAndSkipTo(frame);
+        RewindAndSkipTo(raw);
 }
 
-void FfmpegDecoder::SeekInContainer(int64_t frame) {
+void FfmpegDecoder::SeekInContainer(int64_t raw) {
     const AVStream* stream = demuxer_->streams[stream_];
-    const int64_t ts = startPts_ + av_rescale_q(frame, AVRational{1, int(format_.nSamplesPerSec)}, stream->time_base);
+    const int64_t ts = startPts_ + av_rescale_q(raw, AVRational{1, int(format_.nSamplesPerSec)}, stream->time_base);
     if (av_seek_frame(demuxer_, stream_, ts, AVSEEK_FLAG_BACKWARD) < 0) {
-        RewindAndSkipTo(frame);
+        RewindAndSkipTo(raw);
         return;
     }
+    RestartDecoding(raw);
+    syncFromTimestamp_ = true;
+}
+
+void FfmpegDecoder::SeekToCheckpoint(const Checkpoint& checkpoint, int64_t raw) {
+    if (av_seek_frame(demuxer_, stream_, checkpoint.pos, AVSEEK_FLAG_BYTE) < 0) {
+        RewindAndSkipTo(raw);
+        return;
+    }
+    RestartDecoding(raw);
+    syncFromCheckpoint_ = true;
+    sync_ = checkpoint;
+}
+
+void FfmpegDecoder::RestartDecoding(int64_t discardUntilRaw) {
     avcodec_flush_buffers(codec_);
     if (swr_)
         swr_init(swr_);
     ClearPending();
     inputDrained_ = false;
-    syncFromTimestamp_ = true;
-    discardUntil_ = frame;
+    discardUntilRaw_ = discardUntilRaw;
 }
 
 // Opening the file again gives exactly the state right after open, for every format;
 // decoding from there to the frame makes the landing sample exact.
-void FfmpegDecoder::RewindAndSkipTo(int64_t frame) {
+void FfmpegDecoder::RewindAndSkipTo(int64_t raw) {
     CloseInput();
     OpenInput();
-    discardUntil_ = frame;
+    discardUntilRaw_ = raw;
 }
 
 }  // namespace tessora

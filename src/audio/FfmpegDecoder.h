@@ -4,6 +4,7 @@
 
 #include "AudioFileRead.h"
 
+#include <cstdint>
 #include <vector>
 
 struct AVFormatContext;
@@ -35,11 +36,28 @@ private:
     bool ReceiveFrame();
     bool FeedPacket();
     bool AcceptFrame();
+    bool SyncFromTimestamp();
+    bool SyncFromCheckpoint();
     uint32_t ConvertFrame();
     bool IsPassthrough() const;
     void ConfigureResampler();
-    void SeekInContainer(int64_t frame);
-    void RewindAndSkipTo(int64_t frame);
+
+    // Where decoding may start again: the byte position of a packet and the raw frame index
+    // of its first sample, one about every second of what has been decoded.
+    struct Checkpoint {
+        int64_t pos;
+        int64_t raw;
+    };
+    void RecordCheckpoint(int64_t raw);
+    void ScanCheckpointsTo(int64_t raw);
+    const Checkpoint* CheckpointBefore(int64_t raw) const;
+    void SetGaplessTrim(int64_t rawFrames, int64_t delay, int64_t padding);
+    int64_t RawToOutput(int64_t raw) const;
+    int64_t OutputToRaw(int64_t frame) const;
+    void SeekInContainer(int64_t raw);
+    void SeekToCheckpoint(const Checkpoint& checkpoint, int64_t raw);
+    void RestartDecoding(int64_t discardUntilRaw);
+    void RewindAndSkipTo(int64_t raw);
 
     QString fileName_;
     AVFormatContext* demuxer_ = nullptr;
@@ -61,8 +79,18 @@ private:
     int64_t startPts_ = 0;
 
     std::vector<uint8_t> converted_;
-    int64_t frameAfterPending_ = 0;  // output frame index just past the pending block
-    int64_t discardUntil_ = 0;       // frames before this one are decoded and dropped
+
+    // The raw timeline counts every frame the decoder makes. The delivered one leaves out
+    // the head and tail trims, which only a gapless mp3 has.
+    bool ownTrimming_ = false;
+    int64_t trimHead_ = 0;
+    int64_t tailStart_ = INT64_MAX;
+    int64_t tailEnd_ = INT64_MAX;
+    int64_t rawAfterPending_ = 0;  // raw frame index just past the pending block
+    int64_t discardUntilRaw_ = 0;  // frames before this one are decoded and dropped
+    std::vector<Checkpoint> checkpoints_;
+    bool syncFromCheckpoint_ = false;
+    Checkpoint sync_{};
 };
 
 }  // namespace tessora

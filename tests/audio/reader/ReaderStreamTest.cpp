@@ -74,6 +74,22 @@ TEST_P(ReaderStream, SeekLandsOnTheExactSampleForwardAndBackward) {
     }
 }
 
+// After a play-through the reader knows places to start decoding again; landing and the
+// rest of the file up to its last sample are the same as from the start.
+TEST_P(ReaderStream, SeeksAfterAPlayThroughLandExactlyAndRunToTheSameEnd) {
+    TAudioFileReader reader(AudioFixture(GetParam()));
+    const WaveFormatEx& f = reader.WaveFormat();
+    ReadToEnd(reader);
+    for (MediaTime ms : {2800, 1700, 100, 2900, 600, 2500, 1900}) {
+        const MediaTime target = ms * kMediaUnitsPerMs;
+        if (target > reader.Duration())
+            continue;
+        reader.Seek(target);
+        const int64_t frame = target * f.nSamplesPerSec / (1000 * kMediaUnitsPerMs);
+        EXPECT_TRUE(ReadToEnd(reader, 10000) == ReferenceFrom(frame, reference_.size(), f)) << "seek to " << ms << " ms";
+    }
+}
+
 TEST_P(ReaderStream, SeekToZeroGivesTheFirstBytesAgain) {
     TAudioFileReader reader(AudioFixture(GetParam()));
     const std::vector<uint8_t> first = ReadBytes(reader, 10000);
@@ -112,6 +128,7 @@ TEST_P(ReaderStream, SeekToTheCurrentPositionLeavesTheStreamAlone) {
 INSTANTIATE_TEST_SUITE_P(Files, ReaderStream,
                          ::testing::Values("tone-440-1s-44100-stereo.wav", "tone-1k-2s-22050-mono-u8.wav",
                                            "tone-440-1s-48000-3ch.wav", "tone-440-3s-44100-stereo.mp3",
+                                           "tone-440-3s-44100-stereo-noxing.mp3", "tone-440-2s-22050-mono.mp3",
                                            "tone-440-2s-44100-stereo.wma", "tone-440-2s-44100-stereo.flac"),
                          [](const auto& info) {
                              std::string name = info.param;
@@ -120,6 +137,25 @@ INSTANTIATE_TEST_SUITE_P(Files, ReaderStream,
                                      c = '_';
                              return name;
                          });
+
+// Long jumps in a longer file, first forward into what was never decoded, then back and
+// forth: every landing is exact and the file runs to its same last sample.
+TEST(ReaderSeek, LongJumpsLandExactly) {
+    const QString file = AudioFixture("tone-440-30s-22050-mono.mp3");
+    TAudioFileReader whole(file);
+    const std::vector<uint8_t> reference = ReadToEnd(whole);
+    TAudioFileReader reader(file);
+    const WaveFormatEx& f = reader.WaveFormat();
+    ASSERT_EQ(reference.size(), 661500u * f.nBlockAlign);
+    std::vector<uint8_t> block(5000);
+    reader.Read(block.data(), uint32_t(block.size()));
+    for (MediaTime ms : {25000, 12000, 27500, 700, 18000, 29000, 14000}) {
+        reader.Seek(ms * kMediaUnitsPerMs);
+        const size_t at = size_t(ms * f.nSamplesPerSec / 1000) * f.nBlockAlign;
+        const std::vector<uint8_t> expected(reference.begin() + at, reference.end());
+        EXPECT_TRUE(ReadToEnd(reader, 7000) == expected) << "seek to " << ms << " ms";
+    }
+}
 
 TEST(ReaderRead, BadBuffersAreRefused) {
     TAudioFileReader reader(AudioFixture("tone-440-1s-44100-stereo.wav"));
