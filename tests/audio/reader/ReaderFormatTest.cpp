@@ -70,6 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Without the encoder's header the padding cannot be known; the length
                       // is what decoding delivers, all frames.
                       FormatCase{"tone-440-3s-44100-stereo-noxing.mp3", 2, 16, 44100, 116 * 1152, true, 440},
+                      FormatCase{"tone-440-3s-44100-stereo-id3.mp3", 2, 16, 44100, 132300, true, 440},
                       FormatCase{"tone-440-2s-22050-mono.mp3", 1, 16, 22050, 44100, true, 440},
                       FormatCase{"tone-440-2s-44100-stereo.wma", 2, 16, 44100, 88200, false, 440},
                       FormatCase{"tone-440-2s-44100-stereo.flac", 2, 16, 44100, 88200, true, 440}));
