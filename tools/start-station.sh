@@ -1,30 +1,18 @@
 #!/usr/bin/env bash
-# Starts the station from a build folder. Until the main window exists this shows, with
-# tessora-cli, what the demo station in demo/ plays today and what is due right now.
+# Starts the station in the build's program folder; a folder without a channel file first gets
+# the demo station (tools/make-demo-station.sh).
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$here/build}"
-cli="$build/bin/tessora-cli"
-station="$build/bin/demo"
-mkdir -p "$station"
+folder="$build/bin"
 
-"$cli" make-list "$station/school-day.lst" < "$here/demo/school-day.txt"
-"$cli" make-list "$station/weekend.lst" < "$here/demo/weekend.txt"
-# Sunday first: the weekend list on Saturday and Sunday, the school day from Monday to Friday.
-{
-    echo "$station/weekend.lst"
-    for _ in 1 2 3 4 5; do echo "$station/school-day.lst"; done
-    echo "$station/weekend.lst"
-} | "$cli" make-periodic "$station/week.lsm"
+if [ ! -e "$folder/tessora.cfg" ]; then
+    "$here/tools/make-demo-station.sh" "$folder"
+fi
 
-now="$(date +%Y-%m-%dT%H:%M:%S)"
-today_list="$("$cli" resolve "$station/week.lsm" "$(date +%F)")"
-echo "Demo station, $(date '+%A %F %T')"
-echo "Today's day list: $today_list"
-echo
-echo "Due now (Index  Title):"
-"$cli" due "$station/week.lsm" "$now"
-echo
-echo "Today's items (Index  Title  Start  End  Source  PlayMode  Memo):"
-"$cli" list "$today_list"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display here: the station runs on a virtual one (Xvfb)."
+    exec xvfb-run -a -s "-screen 0 1280x800x24" "$folder/tessora"
+fi
+exec "$folder/tessora"

@@ -1,0 +1,86 @@
+// The real program, offscreen, in a program folder of its own, with two channels on two virtual
+// capture outputs. The captured sound shows what each channel played and when.
+#include "CaptureAnalysis.h"
+#include "ChannelFile.h"
+#include "StationRun.h"
+
+#include <QFileInfo>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+
+using namespace tessora;
+
+namespace {
+
+constexpr double kSlackSeconds = 1.5;  // a functional test on a busy machine, not a timing benchmark
+
+}  // namespace
+
+TEST(Station, FollowsTheTimetablesOnTheirOwnOutputs) {
+    StationRun station(TESSORA_PROGRAM, TESSORA_CLI);
+    ASSERT_TRUE(station.Ready());
+    const QString folder = station.Folder();
+    ASSERT_TRUE(station.MakeTone("a440.wav", 440, 3));
+    ASSERT_TRUE(station.MakeTone("b660.wav", 660, 2));
+    ASSERT_TRUE(station.MakeTone("tunes/f880.wav", 880, 2));
+    ASSERT_TRUE(station.MakeTone("tunes/g1100.wav", 1100, 2));
+
+    // Items start a few seconds ahead of now, whole seconds on the clock.
+    const QDateTime t0 = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() + 4);
+    if (t0.addSecs(40).date() != t0.date()) GTEST_SKIP() << "too close to midnight for a day list";
+    const auto at = [&](int s) { return t0.addSecs(s).toString("hh:mm:ss"); };
+    const auto ms = [&](double s) { return t0.toMSecsSinceEpoch() + static_cast<int64_t>(s * 1000); };
+
+    const QString one = QString("bell\t%1\t%2\tfile\t%3\t0\t0\t\n").arg(at(0), at(6), folder + "a440.wav") +
+                        QString("gone\t%1\t%2\tfile\t%3\t0\t0\t\n").arg(at(8), at(10), folder + "missing.wav") +
+                        QString("tunes\t%1\t%2\tfolder\t%3\t0\t0\t\n").arg(at(12), at(18), folder + "tunes");
+    const QString two = QString("gone\t%1\t%2\tfile\t%3\t0\t0\t\n").arg(at(0), at(5), folder + "missing.wav") +
+                        QString("loop\t%1\t%2\tfile\t%3\t1\t0\t\n").arg(at(7), at(13), folder + "b660.wav");
+    ASSERT_TRUE(station.Cli({"make-list", folder + "one"}, one));
+    ASSERT_TRUE(station.Cli({"make-list", folder + "two"}, two));
+    ASSERT_TRUE(station.Cli({"make-channels", folder + "tessora.cfg"},
+                            QString("一号\t1\t0\t0\t0\t%1\t\n二号\t2\t0\t0\t0\t%2\t\n").arg(folder + "one.lst", folder + "two.lst")));
+    {
+        QFile cfg(folder + "tessora.cfg");
+        ASSERT_TRUE(cfg.open(QIODevice::ReadWrite));
+        cfg.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+    }
+
+    ASSERT_TRUE(station.Start(4));
+    while (QDateTime::currentMSecsSinceEpoch() < ms(21)) QThread::msleep(200);
+    EXPECT_TRUE(station.Terminate());
+
+    EXPECT_TRUE(QFile::exists(folder + "Tessora.ini"));
+    EXPECT_GT(QFileInfo(folder + "tessora.cfg").lastModified(), QDateTime::currentDateTime().addSecs(-120));
+    EXPECT_TRUE(TChannelFile().LoadChannels(folder + "tessora.cfg").Complete);
+
+    const auto first = Capture::Load(station.CaptureFolder() + "/device-1");
+    const auto second = Capture::Load(station.CaptureFolder() + "/device-2");
+    ASSERT_TRUE(first) << "nothing captured on output 1";
+    ASSERT_TRUE(second) << "nothing captured on output 2";
+
+    // Channel one: the bell within its window (twice, the file being shorter), silent after it.
+    const auto bell = first->FirstSound(440, ms(0), ms(6));
+    ASSERT_TRUE(bell) << "the bell never sounded";
+    EXPECT_LE(*bell, ms(kSlackSeconds));
+    EXPECT_TRUE(first->Sounds(440, ms(4.2), ms(5.5))) << "a short file repeats until its item ends";
+    EXPECT_FALSE(first->Sounds(440, ms(6 + kSlackSeconds), ms(20)));
+    EXPECT_FALSE(first->Sounds(660, ms(0), ms(20))) << "another channel's sound on this output";
+    // The folder: its files one after the other, in listing order, within the item.
+    const auto f880 = first->FirstSound(880, ms(12), ms(18)), g1100 = first->FirstSound(1100, ms(12), ms(18));
+    ASSERT_TRUE(f880 && g1100) << "the folder's files did not both play";
+    EXPECT_LE(*f880, ms(12 + kSlackSeconds)) << "the folder starts with its first file";
+    EXPECT_GT(*g1100, *f880 + 1500);
+    EXPECT_FALSE(first->Sounds(880, ms(18 + kSlackSeconds), ms(20)) || first->Sounds(1100, ms(18 + kSlackSeconds), ms(20)));
+
+    // Channel two: the missing file gives silence, then the next item plays, looping, until its end.
+    EXPECT_FALSE(second->Sounds(660, ms(0), ms(6.5)));
+    const auto loop = second->FirstSound(660, ms(7), ms(13));
+    ASSERT_TRUE(loop) << "the channel with the missing file did not go on to its next item";
+    EXPECT_LE(*loop, ms(7 + kSlackSeconds));
+    EXPECT_TRUE(second->Sounds(660, ms(10), ms(12))) << "a looping item sounds without end until its end time";
+    EXPECT_FALSE(second->Sounds(660, ms(13 + kSlackSeconds), ms(20)));
+    EXPECT_FALSE(second->Sounds(440, ms(0), ms(20)));
+}

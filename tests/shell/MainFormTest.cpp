@@ -1,0 +1,238 @@
+// The main window offscreen: panels, buttons, the clock, the progress bar and the guarded exit.
+#include "ChannelPanel.h"
+#include "ClockText.h"
+#include "LEDGauge.h"
+#include "LEDLabel.h"
+#include "MainForm.h"
+#include "SoundMixer.h"
+
+#include <QLabel>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tessora;
+
+namespace {
+
+// Stands for a mixer channel: plays any file whose name does not start with "missing".
+class FakeChannel : public PlayerChannel {
+public:
+    void Open(const QString& name) override {
+        if (name.contains("missing")) throw std::runtime_error("File not found");
+        file = name;
+        state = Stopped;
+    }
+    void Play() override { if (!file.isEmpty()) state = Playing; }
+    void Pause() override { if (state == Playing) state = Paused; }
+    void Stop() override { state = Stopped; }
+    void Seek(uint32_t ms) override { seeks << ms; }
+    void SetVolume(int32_t v) override { volume = v; }
+    void SetLoop(bool l) override { loop = l; }
+    bool Loop() const override { return loop; }
+    State GetState() const override { return state; }
+    QString FileName() const override { return file; }
+    uint32_t Length() const override { return file.isEmpty() ? 0 : 60000; }
+    uint32_t Position() override { return 1000; }
+    uint32_t SampleRate() const override { return 44100; }
+    uint32_t Channels() const override { return 2; }
+    uint32_t BitsPerSample() const override { return 16; }
+    uint32_t BlockAlign() const override { return 4; }
+    TPlayingData GetPlayingData(uint32_t, uint32_t) override { return {}; }
+    void ReleasePlayingData() override {}
+
+    QString file;
+    State state = Stopped;
+    bool loop = false;
+    int32_t volume = 0;
+    QList<uint32_t> seeks;
+};
+
+class MemoryPasswords : public PasswordStore {
+public:
+    std::optional<QString> Read() override { return QString("secret"); }
+    bool Write(const QString&) override { return true; }
+};
+
+}  // namespace
+
+class MainFormTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<TfrmMain> window;
+    std::vector<FakeChannel*> channels;
+    QString typedPassword;
+    QStringList messages;
+
+    QString Folder() const { return folder->path() + "/"; }
+
+    void WriteChannels(int count) {
+        std::vector<ChannelConfig> configs;
+        for (int i = 0; i < count; ++i) {
+            ChannelConfig c;
+            c.Title = QString("通道%1").arg(i + 1);
+            c.Volume = -100 * i;
+            configs.push_back(c);
+        }
+        TChannelFile().SaveChannels(Folder() + "tessora.cfg", configs);
+    }
+
+    void Start() {
+        MainWindowServices services;
+        services.askPassword = [this](QWidget*, const QString& password) { return typedPassword == password; };
+        services.channelFactory = [this](int, int) {
+            auto channel = std::make_unique<FakeChannel>();
+            channels.push_back(channel.get());
+            return channel;
+        };
+        services.passwords = std::make_unique<MemoryPasswords>();
+        services.showMessage = [this](QWidget*, const QString& text) { messages << text; };
+        services.chooseFile = [](QWidget*, const QString&, const QString&) { return QString(); };
+        window = std::make_unique<TfrmMain>(Folder(), std::move(services));
+        window->resize(1280, 800);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+private slots:
+    void init() {
+        folder = std::make_unique<QTemporaryDir>();
+        channels.clear();
+        messages.clear();
+        typedPassword.clear();
+    }
+    void cleanup() { window.reset(); }
+
+    void clockText_data() {
+        QTest::addColumn<QDateTime>("when");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("just after midnight") << QDateTime(QDate(2024, 1, 5), QTime(0, 5, 0)) << "2024/01/05 12:05:00 am";
+        QTest::newRow("just after noon") << QDateTime(QDate(2024, 1, 5), QTime(12, 5, 0)) << "2024/01/05 12:05:00 pm";
+        QTest::newRow("morning") << QDateTime(QDate(2024, 1, 5), QTime(9, 3, 7)) << "2024/01/05 09:03:07 am";
+        QTest::newRow("evening") << QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)) << "2026/12/31 11:59:59 pm";
+    }
+    void clockText() {
+        QFETCH(QDateTime, when);
+        QFETCH(QString, text);
+        QCOMPARE(ClockText(when), text);
+    }
+
+    void thirteenPanelsStandInThreeRows() {
+        WriteChannels(13);
+        Start();
+        QCOMPARE(window->Players.size(), size_t(13));
+        const QList<QPoint> expected = {{20, 40},   {220, 40},  {420, 40},  {620, 40},  {20, 220},
+                                        {220, 220}, {420, 220}, {620, 220}, {20, 400},  {220, 400},
+                                        {420, 400}, {620, 400}, {820, 400}};
+        for (int i = 0; i < 13; ++i) {
+            TChannelPanel* panel = window->PanelOf(i);
+            QVERIFY(panel);
+            QCOMPARE(panel->pos(), expected[i]);
+            QCOMPARE(panel->size(), QSize(185, 150));
+            QCOMPARE(panel->tVolume->value(), 10000 - 100 * i);
+            QCOMPARE(panel->tPlay->text(), QString("||"));
+        }
+        QCOMPARE(window->PanelOf(0)->LeftG->geometry(), QRect(9, 56, 167, 13));
+        QCOMPARE(window->PanelOf(0)->tMenuBtn->geometry(), QRect(64, 112, 33, 25));
+    }
+
+    void noChannelFileShowsNoPanelAndTheClockRuns() {
+        Start();
+        QVERIFY(window->Players.empty());
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].endsWith("File not found"));
+        QTRY_VERIFY_WITH_TIMEOUT(window->ClockCaption() != "...", 3000);
+        QCOMPARE(window->windowTitle(), QString("Tessora多通道智能广播系统"));
+    }
+
+    void buttonsFollowTheStateTable() {
+        WriteChannels(1);
+        Start();
+        TListPlayer* p = window->Players[0];
+        TChannelPanel* panel = window->PanelOf(0);
+        struct Step { const char* button; uint8_t state; const char* playCaption; };
+        const Step steps[] = {
+            {"play", PlayPaused, ">"}, {"play", PlayOn, "||"},   {"stop", PlayStopped, ">"},
+            {"stop", PlayStopped, ">"}, {"play", PlayOn, "||"},  {"play", PlayPaused, ">"},
+            {"stop", PlayStopped, ">"}, {"play", PlayOn, "||"},
+        };
+        for (const Step& s : steps) {
+            QTest::mouseClick(QString(s.button) == "play" ? panel->tPlay : panel->tStop, Qt::LeftButton);
+            QCOMPARE(p->PlayState, s.state);
+            QCOMPARE(panel->tPlay->text(), QString(s.playCaption));
+        }
+        QCOMPARE(panel->tStop->text(), QString("■"));
+    }
+
+    void volumeBarSetsThePlayerAndItsChannel() {
+        WriteChannels(1);
+        Start();
+        window->PanelOf(0)->tVolume->setValue(2500);
+        QCOMPARE(window->Players[0]->Volume, -7500);
+        QCOMPARE(channels.at(0)->volume, -7500);
+    }
+
+    void progressBarMovedByThePlayerNeverSeeks() {
+        WriteChannels(1);
+        Start();
+        channels.at(0)->Open("/a.wav");
+        channels.at(0)->Play();
+        TChannelPanel* panel = window->PanelOf(0);
+        panel->SetProgressRange(0, 60000);
+        panel->SetProgressValue(30000);
+        panel->tProgress->setValue(31000);  // a move that is not the operator's drag
+        QVERIFY(channels.at(0)->seeks.isEmpty());
+
+        window->ProgressDragging = true;
+        panel->tProgress->setValue(45000);
+        window->ProgressDragging = false;
+        QCOMPARE(channels.at(0)->seeks, QList<uint32_t>{45000});
+        QCOMPARE(channels.at(0)->state, PlayerChannel::Playing);
+    }
+
+    void wrongPasswordKeepsTheWindowOpenAndEveryChannelPlaying() {
+        WriteChannels(2);
+        Start();
+        typedPassword = "guess";
+        QVERIFY(!window->close());
+        QVERIFY(window->isVisible());
+        for (TListPlayer* p : window->Players) QVERIFY(p->IsRunning());
+        QVERIFY(!QFile::exists(Folder() + "Tessora.ini"));
+    }
+
+    void confirmedExitWritesSettingsAndChannels() {
+        WriteChannels(2);
+        Start();
+        QFile::remove(Folder() + "tessora.cfg");
+        typedPassword = "secret";
+        QVERIFY(window->close());
+        QVERIFY(QFile::exists(Folder() + "Tessora.ini"));
+        TChannelFile file;
+        const ChannelLoadResult back = file.LoadChannels(Folder() + "tessora.cfg");
+        QVERIFY(back.Complete);
+        QCOMPARE(back.Channels.size(), size_t(2));
+        QCOMPARE(back.Channels[1].Config.Title, QString("通道2"));
+    }
+
+    void aChannelFileThatFailedPartWayIsKeptAtExit() {
+        ChannelConfig a, b;
+        a.Title = "a";
+        b.Title = "b";
+        b.PeriodicListFile = Folder() + "gone.lsm";
+        TChannelFile().SaveChannels(Folder() + "tessora.cfg", {a, b, a});
+        QFile cfg(Folder() + "tessora.cfg");
+        QVERIFY(cfg.open(QIODevice::ReadOnly));
+        const QByteArray before = cfg.readAll();
+        cfg.close();
+        Start();
+        QCOMPARE(messages.size(), 1);
+        typedPassword = "secret";
+        window->close();  // stays open: the message says why
+        QVERIFY(cfg.open(QIODevice::ReadOnly));
+        QCOMPARE(cfg.readAll(), before);
+    }
+};
+
+QTEST_MAIN(MainFormTest)
+#include "MainFormTest.moc"

@@ -1,0 +1,76 @@
+#pragma once
+// A station in a program folder of its own: the real tessora and tessora-cli copied in,
+// sounds made with sox, timetables made with tessora-cli, and the program run offscreen on
+// virtual capture outputs.
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+namespace tessora {
+
+class StationRun {
+public:
+    StationRun(const QString& program, const QString& cli) : program_(program), cli_(cli) {
+        QDir().mkpath(Folder());
+        QDir().mkpath(CaptureFolder());
+        QDir().mkpath(root_.filePath("home/.config"));
+        ok_ = root_.isValid() && QFile::copy(program_, Folder() + "tessora") && QFile::copy(cli_, Folder() + "tessora-cli");
+    }
+    ~StationRun() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+
+    bool Ready() const { return ok_; }
+    QString Folder() const { return root_.filePath("station") + "/"; }
+    QString CaptureFolder() const { return root_.filePath("capture"); }
+
+    static bool RunTool(const QString& program, const QStringList& args, const QByteArray& input = {}) {
+        QProcess p;
+        p.start(program, args);
+        p.write(input);
+        p.closeWriteChannel();
+        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    }
+    // A sine tone in the program folder (44.1 kHz, 16-bit stereo).
+    bool MakeTone(const QString& name, int hz, double seconds) const {
+        QDir().mkpath(QFileInfo(Folder() + name).absolutePath());
+        return RunTool("sox", {"-q", "-n", "-r", "44100", "-c", "2", "-b", "16", Folder() + name, "synth",
+                               QString::number(seconds), "sine", QString::number(hz), "gain", "-6"});
+    }
+    bool Cli(const QStringList& args, const QString& input) const { return RunTool(Folder() + "tessora-cli", args, input.toUtf8()); }
+
+    bool Start(int outputs) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("TESSORA_AUDIO", "capture:" + CaptureFolder());
+        env.insert("TESSORA_AUDIO_DEVICES", QString::number(outputs));
+        env.insert("HOME", root_.filePath("home"));
+        env.insert("XDG_CONFIG_HOME", root_.filePath("home/.config"));
+        process_.setProcessEnvironment(env);
+        process_.setProcessChannelMode(QProcess::ForwardedChannels);
+        process_.start(Folder() + "tessora", {});
+        return process_.waitForStarted(10000);
+    }
+    qint64 Pid() const { return process_.processId(); }
+    // Ends the program as the system does, and waits for it.
+    bool Terminate() {
+        ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
+        return process_.waitForFinished(20000) && process_.exitStatus() == QProcess::NormalExit;
+    }
+
+private:
+    QTemporaryDir root_;
+    QString program_, cli_;
+    QProcess process_;
+    bool ok_ = false;
+};
+
+}  // namespace tessora
