@@ -1,0 +1,173 @@
+#include "PlayerTestSupport.h"
+
+#include "DateTimeValue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace tessora::test {
+
+void FakePanel::SetCaption(const QString& text) {
+    caption = text;
+    ++captionWrites;
+    writerThread = std::this_thread::get_id();
+}
+
+void FakeChannel::Log(const QString& what, const QString& file) { events.push_back({clockMs, what, file, position_}); }
+
+void FakeChannel::Close() {
+    fileName_.clear();
+    state_ = Stopped;
+    position_ = 0;
+    loop_ = false;
+    volume_ = 0;
+}
+
+void FakeChannel::Open(const QString& fileName) {
+    Close();
+    if (fileName.isEmpty()) {
+        Log("Open", fileName);
+        return;
+    }
+    ++attempts[fileName];
+    if (missing.contains(fileName)) throw std::runtime_error("File not found");
+    if (unreadable.contains(fileName)) throw std::runtime_error("Unsupported file format.");
+    file_ = files.value(fileName);
+    fileName_ = fileName;
+    Log("Open", fileName);
+}
+
+void FakeChannel::Play() {
+    if (fileName_.isEmpty()) throw std::runtime_error("No file opened");
+    if (state_ == Playing) return;
+    state_ = Playing;
+    Log("Play", fileName_);
+}
+
+void FakeChannel::Pause() {
+    if (fileName_.isEmpty()) throw std::runtime_error("No file opened");
+    if (state_ != Playing) return;
+    state_ = Paused;
+    Log("Pause", fileName_);
+}
+
+void FakeChannel::Stop() {
+    if (fileName_.isEmpty()) return;
+    state_ = Stopped;
+    position_ = 0;
+    Log("Stop", fileName_);
+}
+
+void FakeChannel::Advance(uint32_t ms) {
+    if (state_ != Playing) return;
+    position_ += ms;
+    if (position_ < file_.length) return;
+    if (loop_) {
+        position_ %= file_.length;
+        return;
+    }
+    state_ = Stopped;
+    position_ = 0;
+    Log("End", fileName_);
+    if (OnEnd) OnEnd();
+}
+
+void FakeChannel::FailWhilePlaying(const QString& message) {
+    state_ = Stopped;
+    position_ = 0;
+    Log("Error", fileName_);
+    if (OnError) OnError(message);
+}
+
+TPlayingData FakeChannel::GetPlayingData(uint32_t offset, uint32_t count) {
+    lastAsked = count;
+    TPlayingData data;
+    if (offset >= sound.size()) return data;
+    const uint32_t available = std::min<uint32_t>(count, uint32_t(sound.size()) - offset);
+    const uint32_t first = std::min(available, splitAt);
+    data.Data1 = sound.data() + offset;
+    data.Length1 = first;
+    if (available > first) {
+        data.Data2 = sound.data() + offset + first;
+        data.Length2 = available - first;
+    }
+    lent = true;
+    return data;
+}
+
+std::vector<ChannelEvent> FakeChannel::Events(const QString& what) const {
+    std::vector<ChannelEvent> found;
+    std::copy_if(events.begin(), events.end(), std::back_inserter(found),
+                 [&](const ChannelEvent& e) { return e.what == what; });
+    return found;
+}
+
+std::vector<int64_t> FakeChannel::OpensOf(const QString& file) const {
+    std::vector<int64_t> times;
+    for (const ChannelEvent& e : events)
+        if (e.what == "Open" && e.file == file) times.push_back(e.atMs);
+    return times;
+}
+
+Station::Station(QDate day, int64_t phaseMs) : firstDay(day), clockMs_(phaseMs - kTickMs) {
+    player.Title = QStringLiteral("一号");
+    player.SetPanel(&panel);
+    player.CreateChannel(0, [this](int, int) {
+        auto fake = std::make_unique<FakeChannel>();
+        channel = fake.get();
+        return fake;
+    });
+    player.CurrentItem.Index = -1;
+}
+
+LocalMoment Station::Moment() const {
+    LocalMoment moment;
+    moment.date = firstDay.addDays(clockMs_ / kMsPerDayInt);
+    moment.timeOfDay = double(clockMs_ % kMsPerDayInt) / kMsPerDay;
+    return moment;
+}
+
+void Station::SetDayList(std::vector<PlayItem> items, const QString& file) {
+    player.DayList.Items = std::move(items);
+    player.DayListFile = file;
+    player.CurrentItem.Index = -1;
+}
+
+PlayItem Item(int index, const QString& title, int64_t startMs, int64_t endMs, const QString& source, uint8_t kind,
+              uint8_t loop, int32_t playOrder) {
+    PlayItem item;
+    item.Index = index;
+    item.Title = title;
+    item.StartTime = double(startMs) / kMsPerDay;
+    item.EndTime = double(endMs) / kMsPerDay;
+    item.Source = source;
+    item.Kind = kind;
+    item.Loop = loop;
+    item.PlayOrder = playOrder;
+    return item;
+}
+
+QString TempFolder::Path(const QString& name) const { return name.isEmpty() ? dir_.path() : dir_.filePath(name); }
+
+QString TempFolder::Write(const QString& name, const QByteArray& contents) const {
+    const QString path = Path(name);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(contents);
+    return path;
+}
+
+QString TempFolder::MakeFolder(const QString& name) const {
+    const QString path = Path(name);
+    EXPECT_TRUE(QDir().mkpath(path));
+    return path;
+}
+
+}  // namespace tessora::test

@@ -1,0 +1,182 @@
+#pragma once
+// Fakes and a simulated clock for the channel player: a panel that records what it is shown,
+// a sound channel that plays in simulated time, and a station that steps both tick by tick.
+
+#include "PlayerThread.h"
+#include "SoundMixer.h"
+
+#include <QDate>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdint>
+#include <ostream>
+#include <thread>
+#include <vector>
+
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+namespace tessora::test {
+
+class FakePanel : public ChannelPanelView {
+public:
+    void SetCaption(const QString& text) override;
+    void SetListLabel(const QString& text) override { listLabel = text; }
+    void SetFileLabel(const QString& text) override { fileLabel = text; }
+    void SetGauges(int l, int r) override {
+        left = l;
+        right = r;
+        maxLeft = std::max(maxLeft, l);
+        maxRight = std::max(maxRight, r);
+    }
+    void SetProgressRange(int minimum, int maximum) override {
+        rangeMin = minimum;
+        rangeMax = maximum;
+    }
+    void SetProgressValue(int v) override {
+        value = v;
+        ++valueWrites;
+    }
+    bool ProgressDragging() const override { return dragging; }
+
+    QString caption, listLabel, fileLabel;
+    int left = -1, right = -1, maxLeft = -1, maxRight = -1;
+    int rangeMin = -1, rangeMax = -1, value = -1, valueWrites = 0;
+    bool dragging = false;
+    int captionWrites = 0;
+    std::thread::id writerThread;
+};
+
+// How a file the fake channel opens sounds.
+struct FakeFile {
+    uint32_t length = 20000;  // ms
+    uint32_t rate = 44100;
+    uint32_t channels = 2;
+    uint32_t bits = 16;
+};
+
+struct ChannelEvent {
+    int64_t atMs;   // the station clock when it happened
+    QString what;   // "Open", "Play", "Pause", "Stop", "End"
+    QString file;   // the file open at the time (for Open, the name asked for)
+    uint32_t position;
+};
+
+// A sound channel that plays in simulated time: Advance moves the clock, and a file that runs
+// out ends as the mixer channel's does (stopped, rewound, then OnEnd).
+class FakeChannel : public PlayerChannel {
+public:
+    void Open(const QString& fileName) override;
+    void Play() override;
+    void Pause() override;
+    void Stop() override;
+    void Seek(uint32_t ms) override { position_ = ms; }
+    void SetVolume(int32_t volume) override { volume_ = volume; }
+    void SetLoop(bool loop) override { loop_ = loop; }
+    bool Loop() const override { return loop_; }
+    State GetState() const override { return state_; }
+    QString FileName() const override { return fileName_; }
+    uint32_t Length() const override { return fileName_.isEmpty() ? 0 : file_.length; }
+    uint32_t Position() override { return position_; }
+    uint32_t SampleRate() const override { return fileName_.isEmpty() ? 0 : file_.rate; }
+    uint32_t Channels() const override { return fileName_.isEmpty() ? 0 : file_.channels; }
+    uint32_t BitsPerSample() const override { return fileName_.isEmpty() ? 0 : file_.bits; }
+    uint32_t BlockAlign() const override { return Channels() * BitsPerSample() / 8; }
+    TPlayingData GetPlayingData(uint32_t offset, uint32_t count) override;
+    void ReleasePlayingData() override { lent = false; }
+
+    void Advance(uint32_t ms);
+    // A read failure in the middle of the file: stopped, then OnError.
+    void FailWhilePlaying(const QString& message);
+
+    int32_t Volume() const { return volume_; }
+    std::vector<ChannelEvent> Events(const QString& what) const;
+    // Times at which `file` was opened successfully.
+    std::vector<int64_t> OpensOf(const QString& file) const;
+    int OpenAttempts(const QString& file) const { return attempts.value(file); }
+
+    QHash<QString, FakeFile> files;  // anything else opens as a default FakeFile
+    QSet<QString> missing;           // Open raises "File not found"
+    QSet<QString> unreadable;        // Open raises "Unsupported file format."
+    std::vector<uint8_t> sound;      // what GetPlayingData lends, from its start
+    uint32_t splitAt = UINT32_MAX;   // where the lent bytes wrap into a second region
+    uint32_t lastAsked = 0;
+    bool lent = false;
+    int64_t clockMs = 0;
+    std::vector<ChannelEvent> events;
+    QHash<QString, int> attempts;
+
+private:
+    void Log(const QString& what, const QString& file);
+    void Close();
+
+    QString fileName_;
+    FakeFile file_;
+    State state_ = Stopped;
+    uint32_t position_ = 0;
+    bool loop_ = false;
+    int32_t volume_ = 0;
+};
+
+constexpr int64_t kMsPerDayInt = 86400000;
+constexpr int64_t kTickMs = 500;
+
+// Milliseconds of the day from a clock time.
+constexpr int64_t At(int h, int m, int s, int ms = 0) { return ((h * 60 + m) * 60 + s) * 1000 + ms; }
+
+// One channel on a fake sound card with a recording panel, and a clock that starts at midnight
+// of `firstDay`. Ticks fall on `phaseMs` past every half second, as a loop started at some
+// moment does; with a phase of 0 a tick would meet item boundaries exactly.
+class Station {
+public:
+    explicit Station(QDate firstDay = QDate(2026, 12, 7), int64_t phaseMs = 250);
+
+    LocalMoment Moment() const;
+    int64_t Now() const { return clockMs_; }
+    // Steps the clock tick by tick up to `untilMs` (from midnight of the first day): time
+    // passes on the channel, then the player ticks. `each` runs after every tick.
+    template <typename Each>
+    void RunUntil(int64_t untilMs, Each each) {
+        while (clockMs_ + kTickMs <= untilMs) {
+            clockMs_ += kTickMs;
+            channel->clockMs = clockMs_;
+            channel->Advance(uint32_t(kTickMs));
+            player.Tick(Moment());
+            each();
+        }
+    }
+    void RunUntil(int64_t untilMs) {
+        RunUntil(untilMs, [] {});
+    }
+    // Moves the clock without ticks, as when the program starts at that time.
+    void JumpTo(int64_t ms) { clockMs_ = ms - kTickMs; }
+    void SetDayList(std::vector<PlayItem> items, const QString& file = QStringLiteral("/lists/day.lst"));
+
+    FakePanel panel;
+    FakeChannel* channel = nullptr;  // owned by the player
+    TListPlayer player;
+    QDate firstDay;
+
+private:
+    int64_t clockMs_;
+};
+
+PlayItem Item(int index, const QString& title, int64_t startMs, int64_t endMs, const QString& source,
+              uint8_t kind = KindFile, uint8_t loop = 0, int32_t playOrder = 0);
+
+// A folder of the test's own, removed afterwards.
+class TempFolder {
+public:
+    QString Path(const QString& name = QString()) const;
+    // Writes `contents` to `name` (folders made as needed); returns the path.
+    QString Write(const QString& name, const QByteArray& contents = "x") const;
+    QString MakeFolder(const QString& name) const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+}  // namespace tessora::test
