@@ -104,7 +104,12 @@ std::unique_ptr<AudioOutput> MakeVirtualOutput(int count, const QString& capture
 // sound card is unplugged.
 void RemoveVirtualDevice(int index);
 
-// Times any virtual output fell more than a render period behind the real clock.
-uint64_t VirtualOutputLateRenders();
+// How far the virtual outputs' rendering fell behind the real clock (thread wake-up delays);
+// a real device's own buffer covers delays of some tens of milliseconds.
+struct VirtualOutputTiming {
+    uint64_t latePeriods = 0;  // wake-ups more than two render periods late
+    uint32_t maxLateMs = 0;
+};
+VirtualOutputTiming VirtualOutputTimingSoFar();
 
 }  // namespace tessora

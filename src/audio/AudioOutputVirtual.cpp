@@ -26,7 +26,17 @@ constexpr int kPeriodMs = 10;
 constexpr uint32_t kMinRate = 8000;
 constexpr uint32_t kMaxRate = 192000;
 
-std::atomic<uint64_t> lateRenders{0};
+std::atomic<uint64_t> latePeriods{0};
+std::atomic<uint32_t> maxLateMs{0};
+
+void NoteLateness(uint64_t behindFrames, uint32_t periodFrames, uint32_t rate) {
+    if (behindFrames <= 2 * uint64_t(periodFrames)) return;
+    ++latePeriods;
+    const auto ms = uint32_t(behindFrames * 1000 / rate);
+    uint32_t seen = maxLateMs.load();
+    while (ms > seen && !maxLateMs.compare_exchange_weak(seen, ms)) {
+    }
+}
 
 // A WAV file that grows while it is written; its header is brought up to date on request.
 class CaptureFile {
@@ -122,7 +132,7 @@ private:
             const auto now = Clock::now();
             const uint64_t due = uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(now - start).count()) *
                                  format.sampleRate / 1000000;
-            if (due > rendered + 2 * periodFrames) ++lateRenders;
+            if (due > rendered) NoteLateness(due - rendered, periodFrames, format.sampleRate);
             while (rendered < due) {
                 const uint32_t frames = uint32_t(std::min<uint64_t>(periodFrames, due - rendered));
                 Mix().Render(block.data(), frames);
@@ -222,6 +232,6 @@ void RemoveVirtualDevice(int index) {
     }
 }
 
-uint64_t VirtualOutputLateRenders() { return lateRenders.load(); }
+VirtualOutputTiming VirtualOutputTimingSoFar() { return {latePeriods.load(), maxLateMs.load()}; }
 
 }  // namespace tessora
