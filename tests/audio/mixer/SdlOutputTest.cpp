@@ -1,5 +1,6 @@
 // The real outputs through SDL, against a private PipeWire with two null sinks: both are
-// listed, and the sound played on the chosen one reaches that one only.
+// listed, the sound played on the chosen one reaches that one only, and removing that sink
+// while it plays stops the channel with a clear message.
 #include "MixerTestSupport.h"
 
 #include <QDir>
@@ -60,6 +61,9 @@ TEST(SdlOutput, ListsBothPipeWireSinksAndPlaysOnTheChosenOne) {
     ASSERT_TRUE(okA && okB) << "no recording of the sinks";
     EXPECT_GT(peakB, 0.3) << "the tone did not reach the chosen sink";
     EXPECT_LT(peakA, 0.01) << "the tone reached the other sink";
+
+    EXPECT_EQ(ReadText(dir.filePath("unplug-status.txt")).trimmed(), "1");
+    EXPECT_EQ(ReadText(dir.filePath("unplug.err")).trimmed(), "tessora-cli: the output device went away");
 }
 
 }  // namespace

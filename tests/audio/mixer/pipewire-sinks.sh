@@ -2,7 +2,8 @@
 # Starts a private PipeWire (with WirePlumber and its PulseAudio server) inside the D-Bus
 # session this runs in, adds two null sinks, lists the outputs with tessora-cli, plays TONE on
 # the second sink while recording both sinks' monitors, and writes what it saw into OUT:
-# devices.txt, play.txt, inputs.txt (the streams during play), peak-a.txt and peak-b.txt.
+# devices.txt, play.txt, inputs.txt (the streams during play), peak-a.txt and peak-b.txt;
+# then plays again and removes the second sink meanwhile: unplug-status.txt, unplug.err.
 # Usage: dbus-run-session -- pipewire-sinks.sh TESSORA_CLI TONE OUT
 set -u
 cli="$1" tone="$2" out="$3"
@@ -24,7 +25,7 @@ wireplumber >"$out/wireplumber.log" 2>&1 & pids+=($!)
 pipewire-pulse >"$out/pipewire-pulse.log" 2>&1 & pids+=($!)
 for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl load-module module-null-sink sink_name=tessora_a sink_properties=device.description=TessoraSinkA >/dev/null
-pactl load-module module-null-sink sink_name=tessora_b sink_properties=device.description=TessoraSinkB >/dev/null
+moduleB=$(pactl load-module module-null-sink sink_name=tessora_b sink_properties=device.description=TessoraSinkB)
 for _ in $(seq 50); do [ "$(pactl list short sinks | grep -c tessora_)" = 2 ] && break; sleep 0.1; done
 sleep 0.5
 
@@ -45,4 +46,9 @@ wait "$recordA" "$recordB"
 for sink in a b; do
     sox "$out/$sink.wav" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}' >"$out/peak-$sink.txt"
 done
+
+(sleep 1.5; pactl unload-module "$moduleB") & unplug=$!
+"$cli" play "$tone" --device "$index" --loop --seconds 8 >"$out/unplug.txt" 2>"$out/unplug.err"
+echo $? >"$out/unplug-status.txt"
+wait "$unplug"
 exit 0
