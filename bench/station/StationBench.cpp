@@ -1,0 +1,81 @@
+// Runs the real station with many channels on virtual capture outputs and measures, for every
+// timetable item, the delay from its start time to its first audible sample on its output, and
+// how busy the GUI thread was while they played.
+//   station-bench [CHANNELS [ITEMS]]   (default 16 channels of 20 items)
+#include "CaptureAnalysis.h"
+#include "StationRun.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace tessora;
+
+namespace {
+
+// CPU time (ms) of the process's main thread, which is the GUI thread.
+int64_t MainThreadCpuMs(qint64 pid) {
+    QFile stat(QString("/proc/%1/task/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    const int64_t ticks = fields.value(11).toLongLong() + fields.value(12).toLongLong();  // utime + stime
+    return ticks * 1000 / sysconf(_SC_CLK_TCK);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int channels = argc > 1 ? std::atoi(argv[1]) : 16;
+    const int items = argc > 2 ? std::atoi(argv[2]) : 20;
+    constexpr int kSpacing = 3, kLength = 2;  // an item every 3 s, each 2 s long, a 1 s tone
+
+    StationRun station(TESSORA_PROGRAM, TESSORA_CLI);
+    if (!station.Ready() || !station.MakeTone("tone.wav", 523, 1.0)) return std::fprintf(stderr, "set-up failed\n"), 1;
+    const QDateTime t0 = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() + 8);
+    const auto at = [&](int s) { return t0.addSecs(s).toString("hh:mm:ss"); };
+    QString channelLines;
+    for (int c = 0; c < channels; ++c) {
+        QString list;
+        for (int i = 0; i < items; ++i)
+            list += QString("item %1\t%2\t%3\tfile\t%4\t0\t0\t\n").arg(i).arg(at(i * kSpacing), at(i * kSpacing + kLength),
+                                                                        station.Folder() + "tone.wav");
+        const QString name = station.Folder() + QString("channel-%1").arg(c + 1);
+        if (!station.Cli({"make-list", name}, list)) return std::fprintf(stderr, "make-list failed\n"), 1;
+        channelLines += QString("ch%1\t%1\t0\t0\t0\t%2.lst\t\n").arg(c + 1).arg(name);
+    }
+    if (!station.Cli({"make-channels", station.Folder() + "tessora.cfg"}, channelLines) || !station.Start(channels + 1))
+        return std::fprintf(stderr, "start failed\n"), 1;
+
+    const int64_t first = t0.toMSecsSinceEpoch(), last = first + int64_t(items * kSpacing) * 1000;
+    while (QDateTime::currentMSecsSinceEpoch() < first) QThread::msleep(50);
+    const int64_t cpuBefore = MainThreadCpuMs(station.Pid());
+    while (QDateTime::currentMSecsSinceEpoch() < last) QThread::msleep(100);
+    const int64_t cpuAfter = MainThreadCpuMs(station.Pid());
+    station.Terminate();
+
+    std::vector<int64_t> delays;
+    int missing = 0;
+    for (int c = 0; c < channels; ++c) {
+        const auto capture = Capture::Load(station.CaptureFolder() + QString("/device-%1").arg(c + 1));
+        for (int i = 0; i < items; ++i) {
+            const int64_t start = first + int64_t(i * kSpacing) * 1000;
+            const auto heard = capture ? capture->FirstLoud(start, start + kLength * 1000) : std::nullopt;
+            if (heard) delays.push_back(*heard - start);
+            else ++missing;
+        }
+    }
+    std::sort(delays.begin(), delays.end());
+    const auto percentile = [&](double p) { return delays.empty() ? -1 : delays[size_t(p * double(delays.size() - 1))]; };
+    std::printf("channels %d, items %d each: %zu items heard, %d not heard within their window\n", channels, items,
+                delays.size(), missing);
+    std::printf("start delay: median %lld ms, 90th percentile %lld ms, worst %lld ms\n", (long long)percentile(0.5),
+                (long long)percentile(0.9), (long long)(delays.empty() ? -1 : delays.back()));
+    std::printf("GUI thread busy: %.1f %% of %lld s\n", 100.0 * double(cpuAfter - cpuBefore) / double(last - first),
+                (long long)((last - first) / 1000));
+    return 0;
+}
