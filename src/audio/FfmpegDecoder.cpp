@@ -537,6 +537,9 @@ void FfmpegDecoder::SeekInContainer(int64_t raw) {
     syncFromTimestamp_ = true;
 }
 
+// Checkpoints are kept for plain mp3 files only, a run of frames where a byte position is
+// exact. In other containers the timestamps after a seek do not always match those of a
+// play-through, so those seek by decoding from the start.
 void FfmpegDecoder::SeekToCheckpoint(const Checkpoint& checkpoint, int64_t raw) {
     if (av_seek_frame(demuxer_, stream_, checkpoint.pos, AVSEEK_FLAG_BYTE) < 0) {
         RewindAndSkipTo(raw);

@@ -129,7 +129,8 @@ INSTANTIATE_TEST_SUITE_P(Files, ReaderStream,
                          ::testing::Values("tone-440-1s-44100-stereo.wav", "tone-1k-2s-22050-mono-u8.wav",
                                            "tone-440-1s-48000-3ch.wav", "tone-440-3s-44100-stereo.mp3",
                                            "tone-440-3s-44100-stereo-noxing.mp3", "tone-440-2s-22050-mono.mp3",
-                                           "tone-440-2s-44100-stereo.wma", "tone-440-2s-44100-stereo.flac"),
+                                           "tone-440-2s-44100-stereo.wma", "tone-440-2s-44100-stereo.flac",
+                                           "tone-440-3s-44100-stereo.ogg", "tone-440-3s-44100-stereo.m4a"),
                          [](const auto& info) {
                              std::string name = info.param;
                              for (char& c : name)
