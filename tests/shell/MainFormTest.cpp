@@ -63,6 +63,7 @@ class MainFormTest : public QObject {
     std::unique_ptr<TfrmMain> window;
     std::vector<FakeChannel*> channels;
     QString typedPassword;
+    QString chosenFile;  // what the next file dialog answers
     QStringList messages;
 
     QString Folder() const { return folder->path() + "/"; }
@@ -88,7 +89,7 @@ class MainFormTest : public QObject {
         };
         services.passwords = std::make_unique<MemoryPasswords>();
         services.showMessage = [this](QWidget*, const QString& text) { messages << text; };
-        services.chooseFile = [](QWidget*, const QString&, const QString&) { return QString(); };
+        services.chooseFile = [this](QWidget*, const QString&, const QString&) { return chosenFile; };
         window = std::make_unique<TfrmMain>(Folder(), std::move(services));
         window->resize(1280, 800);
         window->show();
@@ -163,6 +164,44 @@ private slots:
             QCOMPARE(panel->tPlay->text(), QString(s.playCaption));
         }
         QCOMPARE(panel->tStop->text(), QString("■"));
+    }
+
+    void fileChoicesSetModeAndLists() {
+        WriteChannels(1);
+        TPlayList list;
+        PlayItem item;
+        item.Title = "早操";
+        list.Items.push_back(item);
+        const QString lst = list.SaveToFile(Folder() + "day.lst");
+        Start();
+        TListPlayer* p = window->Players[0];
+
+        chosenFile = Folder() + "song.mp3";
+        window->ChooseSingleFile(0);
+        QCOMPARE(p->PlayMode, uint8_t(ManualMode));
+        QCOMPARE(p->ManualFile, chosenFile);
+
+        chosenFile = lst;
+        window->ChooseListFile(0, false);  // "日列表" returns the channel to its timetable
+        QCOMPARE(p->PlayMode, uint8_t(ListMode));
+        QCOMPARE(p->DayListFile, lst);
+        QCOMPARE(p->DayList.Items.size(), size_t(1));
+        QCOMPARE(window->PanelOf(0)->tListFile->text(), lst);
+
+        p->PlayMode = ManualMode;
+        window->OpenClick(0);  // the keyboard's open applies the list but keeps the mode
+        QCOMPARE(p->PlayMode, uint8_t(ManualMode));
+
+        chosenFile = Folder() + "notes.txt";
+        window->ChooseListFile(0, true);  // another extension: only the label and the mode change
+        QCOMPARE(p->PlayMode, uint8_t(ListMode));
+        QCOMPARE(p->DayListFile, lst);
+        QCOMPARE(window->PanelOf(0)->tListFile->text(), chosenFile);
+
+        chosenFile.clear();  // a cancelled dialog changes nothing
+        p->PlayMode = ManualMode;
+        window->ChooseListFile(0, false);
+        QCOMPARE(p->PlayMode, uint8_t(ManualMode));
     }
 
     void volumeBarSetsThePlayerAndItsChannel() {
