@@ -242,12 +242,12 @@ void FfmpegDecoder::ChooseOutputFormat() {
 int64_t FfmpegDecoder::CountFrames() {
     const AVStream* stream = demuxer_->streams[stream_];
     const AVRational outRate{1, int(format_.nSamplesPerSec)};
-    if (codec_->codec_id == AV_CODEC_ID_MP3) {
+    if (ownTrimming_) {
         // The container's figure counts the encoder delay and padding; the tag or the
         // packets tell what really comes out.
         if (const std::optional<Mp3Tag> tag = ReadMp3Tag(fileName_)) {
             const int64_t raw = tag->frames * tag->samplesPerFrame;
-            if (tag->gapless && ownTrimming_)
+            if (tag->gapless)
                 SetGaplessTrim(raw, tag->delay, tag->padding);
             return RawToOutput(raw);
         }
