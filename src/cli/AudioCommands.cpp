@@ -88,7 +88,14 @@ int runPlay(const QStringList& args, CliIO& io) {
     auto* channel = new TSoundMixerChannel(&mixer);  // freed with the mixer
     QString failure;
     std::atomic<bool> lost{false};
+    QTimer progress;
+    QTimer limit;
+    bool finished = false;
     const auto finish = [&](const QString& error) {
+        if (finished) return;
+        finished = true;
+        progress.stop();  // nothing more is printed after the last record
+        limit.stop();
         failure = error;
         QCoreApplication::exit(error.isEmpty() ? 0 : 1);
     };
@@ -101,6 +108,7 @@ int runPlay(const QStringList& args, CliIO& io) {
         }
     };
     channel->OnEnd = [&](TSoundMixerChannel*) {
+        if (finished) return;
         io.out << "end\n";
         io.out.flush();
         finish(QString());
@@ -113,7 +121,6 @@ int runPlay(const QStringList& args, CliIO& io) {
     channel->Play();
     channel->SetVolume(options.volume);
 
-    QTimer progress;
     QObject::connect(&progress, &QTimer::timeout, [&] {
         guarded([&] {
             if (lost) throw CliError("the output device went away");
@@ -122,7 +129,6 @@ int runPlay(const QStringList& args, CliIO& io) {
         });
     });
     progress.start(400);
-    QTimer limit;
     if (options.seconds) {
         limit.setSingleShot(true);
         QObject::connect(&limit, &QTimer::timeout, [&] {

@@ -94,9 +94,9 @@ QString WriteCounterWav(const QString& name, uint32_t frames, uint32_t rate) {
 
 QString CaptureDir() { return qEnvironmentVariable("TESSORA_AUDIO").mid(QString("capture:").size()); }
 
-Capture ReadCapture(int index) {
+Capture ReadCapture(int index, const QString& dir) {
     Capture capture;
-    const QString base = QDir(CaptureDir()).filePath(QString("device-%1").arg(index));
+    const QString base = QDir(dir).filePath(QString("device-%1").arg(index));
     QFile wav(base + ".wav");
     if (!wav.open(QIODevice::ReadOnly)) {
         ADD_FAILURE() << "no capture " << base.toStdString() << ".wav";

@@ -33,7 +33,7 @@ struct Capture {
     size_t Frames() const { return channels ? samples.size() / channels : 0; }
 };
 // Reads DIR/device-<index>.wav and .start; fails the test when they are missing or malformed.
-Capture ReadCapture(int index);
+Capture ReadCapture(int index, const QString& dir = CaptureDir());
 
 // The frame indices of the counter signal in a stereo capture, silence left out, with the
 // capture frame each was heard at.

@@ -52,7 +52,8 @@ TEST(SdlOutput, ListsBothPipeWireSinksAndPlaysOnTheChosenOne) {
 
     const QString play = ReadText(dir.filePath("play.txt"));
     EXPECT_TRUE(play.startsWith("pos\t")) << play.toStdString();
-    EXPECT_TRUE(play.endsWith("stopped\n")) << play.toStdString() << ReadText(dir.filePath("play.err")).toStdString();
+    EXPECT_TRUE(play.endsWith("stopped\n")) << play.toStdString() << ReadText(dir.filePath("play.err")).toStdString()
+                                            << "status " << ReadText(dir.filePath("play-status.txt")).toStdString();
     EXPECT_TRUE(ReadText(dir.filePath("inputs.txt")).contains("44100Hz")) << "no stream while playing";
 
     bool okA = false, okB = false;

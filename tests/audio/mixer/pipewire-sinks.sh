@@ -39,6 +39,7 @@ pids+=("$recordA" "$recordB")
 sleep 0.5
 (sleep 1.5; pactl list short sink-inputs >"$out/inputs.txt"; pactl list short sinks >"$out/sinks.txt") & watcher=$!
 "$cli" play "$tone" --device "$index" --loop --seconds 3 >"$out/play.txt" 2>"$out/play.err"
+echo $? >"$out/play-status.txt"
 wait "$watcher"
 sleep 0.3
 kill -INT "$recordA" "$recordB"
