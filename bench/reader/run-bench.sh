@@ -5,6 +5,7 @@
 set -euo pipefail
 build="${1:?usage: run-bench.sh BUILD_DIR [WORK_DIR]}"
 work="${2:-$(mktemp -d)}"
+mkdir -p "$work"
 mp3="$work/bench-5min.mp3"
 if [ ! -s "$mp3" ]; then
     sox -q -n -r 44100 -c 2 -b 16 "$work/bench-5min.wav" synth 300 pinknoise vol 0.3
