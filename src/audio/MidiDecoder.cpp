@@ -19,6 +19,8 @@ namespace tessora {
 namespace {
 
 constexpr char kDefaultSoundFont[] = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+// Debian's link to whichever General MIDI font is installed, when TimGM6mb is not.
+constexpr char kAnyGeneralMidiFont[] = "/usr/share/sounds/sf2/default-GM.sf2";
 constexpr int64_t kBlockFrames = 1024;
 // FluidSynth makes its sound in blocks of this many frames and a message takes effect at the
 // next block, so after a seek the block phase must be the one a play-through has there.
@@ -46,7 +48,12 @@ int16_t ToSample(float value) {
 
 QString MidiSoundFont() {
     const QString& path = SoundFontOverride();
-    return path.isEmpty() ? QString::fromLatin1(kDefaultSoundFont) : path;
+    if (!path.isEmpty())
+        return path;
+    const QString fallback = QString::fromLatin1(kAnyGeneralMidiFont);
+    if (!QFileInfo(QString::fromLatin1(kDefaultSoundFont)).isFile() && QFileInfo(fallback).isFile())
+        return fallback;
+    return QString::fromLatin1(kDefaultSoundFont);
 }
 
 void SetMidiSoundFont(const QString& path) {
@@ -58,7 +65,9 @@ MidiDecoder::MidiDecoder(const QString& fileName) : sequence_(LoadMidiSequence(f
     const QString soundFont = MidiSoundFont();
     if (!QFileInfo(soundFont).isFile())
         RaiseFfmpegError(AVERROR(ENOENT),
-                         QStringLiteral("MIDI files cannot be played: the sound font %1 is not installed.").arg(soundFont));
+                         QStringLiteral("MIDI files cannot be played: the sound font %1 is not installed "
+                                        "(Debian package timgm6mb-soundfont).")
+                             .arg(soundFont));
 
     format_ = PcmFormat(kSampleRate, 2, 16);
     timeline_.reserve(sequence_.messages.size());

@@ -16,8 +16,9 @@ typedef struct _fluid_synth_t fluid_synth_t;
 
 namespace tessora {
 
-// The sound font MIDI files are played with: the TimGM6mb font of Debian's package, unless
-// another one has been set (an empty name returns to the default).
+// The sound font MIDI files are played with: the TimGM6mb font of Debian's package (or, without
+// it, the system's default General MIDI font), unless another one has been set (an empty name
+// returns to the default).
 QString MidiSoundFont();
 void SetMidiSoundFont(const QString& path);
 
