@@ -418,8 +418,13 @@ void TListPlayer::Terminate() {
     }
     loopWake_.notify_all();
     // A player that never ran has no loop to end: it is torn down all the same.
-    if (!thread_.joinable() && !tornDown_)
-        QMetaObject::invokeMethod(this, [this] { Teardown(); }, Qt::QueuedConnection);
+    if (!thread_.joinable() && !tornDown_) PostToGuiThread("Teardown");
+}
+
+void TListPlayer::PostToGuiThread(const char* method) {
+    // By name, so that the queued call carries nothing of the loop's making: whatever the two
+    // threads share goes through loopMutex_ or atomics.
+    QMetaObject::invokeMethod(this, method, Qt::QueuedConnection);
 }
 
 void TListPlayer::RunLoop() {
@@ -428,12 +433,12 @@ void TListPlayer::RunLoop() {
         tickDone_ = false;
         // Like a blocking queued call, but one that Terminate can always wake: the thread must
         // never hold up a GUI thread that waits for it.
-        QMetaObject::invokeMethod(this, [this] { RunTickFromLoop(); }, Qt::QueuedConnection);
+        PostToGuiThread("RunTickFromLoop");
         loopWake_.wait(lock, [this] { return tickDone_ || terminate_; });
         loopWake_.wait_for(lock, kLoopPause, [this] { return terminate_.load(); });
     }
     finished_ = true;
-    QMetaObject::invokeMethod(this, [this] { Teardown(); }, Qt::QueuedConnection);
+    PostToGuiThread("Teardown");
 }
 
 void TListPlayer::RunTickFromLoop() {

@@ -151,9 +151,11 @@ private:
     };
 
     void EndOfPlay();
-    void Teardown();
+    // Run on the GUI thread at the loop's request.
+    Q_INVOKABLE void Teardown();
+    Q_INVOKABLE void RunTickFromLoop();
     void RunLoop();
-    void RunTickFromLoop();
+    void PostToGuiThread(const char* method);
 
     void UpdatePanel();
     void ShowLevels();
