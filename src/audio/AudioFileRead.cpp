@@ -55,8 +55,10 @@ TAudioFileReader::TAudioFileReader(const QString& fileName)
 
 TAudioFileReader::~TAudioFileReader() = default;
 
+// Whole seconds and the rest apart, so that no product overflows however long the file.
 MediaTime TAudioFileReader::TimeAtByte(int64_t bytes) const {
-    return bytes * kMediaUnitsPerSecond / waveFormat_.nAvgBytesPerSec;
+    const int64_t perSecond = waveFormat_.nAvgBytesPerSec;
+    return bytes / perSecond * kMediaUnitsPerSecond + bytes % perSecond * kMediaUnitsPerSecond / perSecond;
 }
 
 uint32_t TAudioFileReader::Read(void* buffer, uint32_t size) {
@@ -78,7 +80,8 @@ void TAudioFileReader::Seek(MediaTime time) {
     if (time == position_)
         return;
     time = std::clamp<MediaTime>(time, 0, duration_);
-    const int64_t frame = time * waveFormat_.nSamplesPerSec / kMediaUnitsPerSecond;
+    const int64_t rate = waveFormat_.nSamplesPerSec;
+    const int64_t frame = time / kMediaUnitsPerSecond * rate + time % kMediaUnitsPerSecond * rate / kMediaUnitsPerSecond;
     decoder_->SeekToFrame(frame);
     bytePosition_ = frame * waveFormat_.nBlockAlign;
     position_ = time;

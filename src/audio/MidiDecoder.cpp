@@ -70,11 +70,15 @@ MidiDecoder::MidiDecoder(const QString& fileName) : sequence_(LoadMidiSequence(f
                              .arg(soundFont));
 
     format_ = PcmFormat(kSampleRate, 2, 16);
+    // A damaged delta time can put events months away; nothing plays beyond a day.
+    constexpr double kLongestSeconds = 24 * 3600;
     timeline_.reserve(sequence_.messages.size());
-    for (const MidiMessage& message : sequence_.messages)
-        timeline_.push_back({std::llround(message.seconds * kSampleRate), &message});
+    for (const MidiMessage& message : sequence_.messages) {
+        if (message.seconds >= 0 && message.seconds <= kLongestSeconds)
+            timeline_.push_back({std::llround(message.seconds * kSampleRate), &message});
+    }
     if (sequence_.hasNotes)
-        frameCount_ = std::llround((sequence_.lengthSeconds + kTailSeconds) * kSampleRate);
+        frameCount_ = std::llround((std::clamp(sequence_.lengthSeconds, 0.0, kLongestSeconds) + kTailSeconds) * kSampleRate);
 
     settings_.reset(new_fluid_settings());
     if (!settings_)

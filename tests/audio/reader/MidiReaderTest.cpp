@@ -165,6 +165,21 @@ TEST(MidiReader, CutFilePlaysWhatItHolds) {
     EXPECT_GT(ChannelRms(Slice(pcm, f, 0.05, 0.45), f, 0), 300);
 }
 
+TEST(MidiReader, AnAbsurdlyLongFileStopsAfterADay) {
+    QTemporaryDir dir;
+    QByteArray bytes = FileBytes(AudioFixture("tiny.mid"));
+    // The end of track waits 0x0FFFFFFF ticks, about eight days at the file's last tempo.
+    bytes = bytes.left(bytes.size() - 5) + QByteArray("\xFF\xFF\xFF\x7F\xFF\x2F\x00", 7);
+    bytes[21] = char(bytes[21] + 2);
+    TAudioFileReader reader(WriteFile(dir, "long.mid", bytes));
+    const WaveFormatEx& f = reader.WaveFormat();
+    EXPECT_EQ(reader.Duration(), TimeAtFrame(std::llround((24 * 3600 + MidiDecoder::kTailSeconds) * f.nSamplesPerSec), f));
+    reader.Seek(reader.Duration() - 500 * kMediaUnitsPerMs);
+    const std::vector<uint8_t> last = ReadToEnd(reader);
+    EXPECT_EQ(last.size(), size_t(f.nSamplesPerSec / 2) * f.nBlockAlign);
+    EXPECT_EQ(ChannelRms(last, f, 0), 0);
+}
+
 // Every cut of the file, and bytes changed at random: each either plays or is refused with
 // an EAudioReadError, and nothing reads out of bounds.
 TEST(MidiReader, AnyCutOrDamageIsHandled) {
