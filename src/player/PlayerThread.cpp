@@ -124,7 +124,12 @@ void TListPlayer::Guarded(Step step) {
 }
 
 void TListPlayer::Tick(const LocalMoment& now) {
-    Guarded([this] { UpdatePanel(); });
+    // What the panel shows is no reason to close the channel.
+    try {
+        UpdatePanel();
+    } catch (const std::exception& e) {
+        qWarning("tessora: panel of channel %s: %s", qPrintable(Title), e.what());
+    }
     if (!channel_) return;
     Guarded([this, &now] { Decide(now); });
 }
@@ -303,9 +308,14 @@ void TListPlayer::ShowFailure() {
 }
 
 void TListPlayer::ChannelFailed(const QString& message) {
+    const QString path = channel_->FileName();
+    // Playing again: the failure was of a file the player has since left behind.
+    if (channel_->GetState() == PlayerChannel::Playing) {
+        qWarning("tessora: %s: %s", qPrintable(path), qPrintable(message));
+        return;
+    }
     // The channel stopped in the middle of the file: go on as after its end (the next file of
     // a folder, the item's file again, or silence after a single file).
-    const QString path = channel_->FileName();
     EndOfPlay();
     if (channel_ && channel_->GetState() == PlayerChannel::Playing) {
         qWarning("tessora: %s: %s", qPrintable(path), qPrintable(message));

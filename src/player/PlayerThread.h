@@ -110,8 +110,10 @@ public:
     void Tick() { Tick(LocalMoment::Now()); }
 
     // The thread: Start runs Tick on the GUI thread every 500 ms plus the tick's time; starting a
-    // running player does nothing. Terminate asks the loop to end; Teardown follows on the GUI
-    // thread and then `Finished` is emitted.
+    // running or ended player does nothing. Terminate asks the loop to end (at once, even in
+    // its pause); Teardown follows on the GUI thread (also for a player never started) and then
+    // `Finished` is emitted. Destroying a running player ends its loop first, without Finished.
+    // Nothing that fails in a tick ends the player: the failure shows in its panel.
     void Start();
     void Terminate();
     bool IsRunning() const { return thread_.joinable() && !finished_; }

@@ -177,6 +177,17 @@ TEST(PlayerFailure, AReadErrorWhilePlayingGoesOnAsAfterTheEnd) {
     EXPECT_EQ(s.channel->FileName(), "/music/bell.wav");  // the item's file again
 }
 
+TEST(PlayerFailure, AFailureReportedForAFileAlreadyLeftBehindChangesNothing) {
+    Station s;
+    s.SetDayList({Item(1, "铃", At(8, 0, 0), At(8, 1, 0), "/music/bell.wav")});
+    s.RunUntil(At(8, 0, 5));
+    s.channel->OnError("Error reading the file.");  // still playing: it came late
+    EXPECT_EQ(s.channel->GetState(), PlayerChannel::Playing);
+    EXPECT_EQ(s.channel->FileName(), "/music/bell.wav");
+    s.RunUntil(At(8, 0, 6));
+    EXPECT_EQ(s.panel.caption, "一号-铃");
+}
+
 TEST(PlayerFailure, APlayerWithoutAChannelRunsSilentAndSaysWhy) {
     TListPlayer player;
     FakePanel panel;
