@@ -473,7 +473,7 @@ void TSoundMixerChannel::Fill(uint32_t offset, uint32_t count) {
     while (count > 0) {
         if (endPos_ == -1) {
             const uint32_t got = reader_->Read(mirror_.data() + offset, count);
-            if (got > count) MIXER_ASSERT_FAIL("Read from file not higher than 0");
+            if (got > count) MIXER_ASSERT_FAIL("Read from file more than asked");
             if (got > 0) {
                 positions_.Record(int32_t(offset), int32_t(offset + got), reader_->LastSampleStart(),
                                   reader_->LastSampleEnd());

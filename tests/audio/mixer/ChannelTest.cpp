@@ -442,3 +442,59 @@ TEST(MixerChannel, VolumeOutsideTheRangeIsRefused) {
 
 }  // namespace
 }  // namespace tessora
+
+namespace tessora {
+namespace {
+
+// Closing from the mixer or by destruction at any moment of a running update thread, and the
+// owner's calls interleaved with ticks: nothing may race (the ThreadSanitizer build runs this).
+TEST(MixerChannelThreads, ClosingAtAnyMomentOfTheUpdateThreadIsSafe) {
+    const QString file = test::WriteCounterWav("threads.wav", 2 * kRate);
+    for (int round = 0; round < 12; ++round) {
+        auto mixer = std::make_unique<TSoundMixer>();
+        mixer->SetDeviceIndex(round % 4);
+        auto* channel = new TSoundMixerChannel(mixer.get());
+        channel->Open(file);
+        channel->SetLoop(round % 2 == 0);
+        channel->Play();
+        RunEventsFor(100 + 137 * (round % 4));  // lands before, during and between ticks
+        const TPlayingData lent = channel->GetPlayingData(0, 800);
+        if (round % 3 == 0) {
+            mixer->CloseDevice();  // with the data still lent, which must stay readable
+            EXPECT_EQ(channel->State(), TSoundMixerChannel::Stopped);
+            const std::vector<uint8_t> copy(lent.Data1, lent.Data1 + lent.Length1);
+            EXPECT_EQ(copy.size(), lent.Length1);
+            channel->ReleasePlayingData();
+        } else if (round % 3 == 1) {
+            delete channel;  // the channel goes first, with the data lent
+        }
+        mixer.reset();
+    }
+}
+
+TEST(MixerChannelThreads, OwnerCallsInterleaveWithTicks) {
+    const QString file = test::WriteCounterWav("interleave.wav", 3 * kRate);
+    Station station;
+    station.channel->Open(file);
+    station.channel->SetLoop(true);
+    station.channel->Play();
+    for (int i = 0; i < 40; ++i) {
+        station.channel->Position();
+        const TPlayingData lent = station.channel->GetPlayingData(0, 400);
+        if (lent.Length1 > 0) {
+            EXPECT_NE(lent.Data1, nullptr);
+        }
+        station.channel->ReleasePlayingData();
+        if (i % 10 == 5) station.channel->Pause();
+        if (i % 10 == 7) station.channel->Play();
+        if (i == 20) station.channel->Seek(1000);
+        if (i == 21) station.channel->Play();
+        station.channel->SetVolume(-(i % 5) * 100);
+        RunEventsFor(50);
+    }
+    EXPECT_EQ(station.channel->State(), TSoundMixerChannel::Playing);
+    EXPECT_EQ(station.ends, 0);
+}
+
+}  // namespace
+}  // namespace tessora
