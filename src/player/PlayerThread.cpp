@@ -447,7 +447,6 @@ void TListPlayer::RunLoop() {
         loopWake_.wait(lock, [this] { return tickDone_ || terminate_; });
         loopWake_.wait_for(lock, kLoopPause, [this] { return terminate_.load(); });
     }
-    finished_ = true;
     PostToGuiThread("Teardown");
 }
 
@@ -475,8 +474,9 @@ void TListPlayer::Teardown() {
     analysis_.reset();
     channel_.reset();
     DayList.Clear();
-    panel_ = nullptr;
-    emit Finished(this);  // last: a handler may delete the player
+    finished_ = true;
+    // Last: a handler removes the panel (Panel() still names it) and may delete the player.
+    emit Finished(this);
 }
 
 }  // namespace tessora

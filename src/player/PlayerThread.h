@@ -116,6 +116,7 @@ public:
     // Nothing that fails in a tick ends the player: the failure shows in its panel.
     void Start();
     void Terminate();
+    // From Start until Teardown has run.
     bool IsRunning() const { return thread_.joinable() && !finished_; }
 
     // Applies a chosen list file (".lst" or ".lsm") as the main window's commands do. Raises

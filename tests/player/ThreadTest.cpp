@@ -60,7 +60,7 @@ TEST(PlayerThread, TicksOnTheGuiThreadUntilTerminated) {
     EXPECT_EQ(player.Channel(), nullptr);
     EXPECT_TRUE(player.DayList.Items.empty());
     EXPECT_FALSE(player.IsRunning());
-    EXPECT_EQ(player.Panel(), nullptr);  // the main window removes it now
+    EXPECT_EQ(player.Panel(), &panel);  // for the main window to remove
 
     // A player is not restarted.
     const int writes = panel.captionWrites;
