@@ -212,6 +212,11 @@ void FfmpegDecoder::OpenInput() {
     exactTimestamps_ = descriptor && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) &&
                        (descriptor->props & AV_CODEC_PROP_LOSSLESS);
     startPts_ = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    // Decoders whose state a few frames settle completely. Others (AAC and Opus with their
+    // noise generators, for one) never sound the same after a seek as in a play-through.
+    const AVCodecID settling[] = {AV_CODEC_ID_WMAV1, AV_CODEC_ID_WMAV2, AV_CODEC_ID_VORBIS};
+    timeCheckpoints_ = !ownTrimming_ && !exactTimestamps_ &&
+                       std::find(std::begin(settling), std::end(settling), codec_->codec_id) != std::end(settling);
     inputDrained_ = false;
     syncFromTimestamp_ = false;
     syncFromCheckpoint_ = false;
@@ -374,24 +379,29 @@ bool FfmpegDecoder::SyncFromTimestamp() {
 // checkpoint says; the demuxer's timestamps after such a seek mean nothing.
 bool FfmpegDecoder::SyncFromCheckpoint() {
     const int64_t pos = frame_->pkt_pos;
-    if (pos == sync_.pos) {
+    // In other containers one packet position holds several frames: the time tells them apart.
+    const bool byTime = timeCheckpoints_;
+    const int64_t pts = frame_->pts;
+    if (pos == sync_.pos && (!byTime || pts == sync_.pts)) {
         syncFromCheckpoint_ = false;
         rawAfterPending_ = sync_.raw;
         return true;
     }
-    if (pos < 0 || pos > sync_.pos)
+    const bool before = pos >= 0 && (byTime ? pts != AV_NOPTS_VALUE && pts < sync_.pts : pos < sync_.pos);
+    if (!before)
         RewindAndSkipTo(discardUntilRaw_);
     return false;
 }
 
 void FfmpegDecoder::RecordCheckpoint(int64_t raw) {
     const int64_t pos = frame_->pkt_pos;
-    if (!ownTrimming_ || pos < 0)
+    const int64_t pts = frame_->pts;
+    if (!(ownTrimming_ || timeCheckpoints_) || pos < 0 || (timeCheckpoints_ && pts == AV_NOPTS_VALUE))
         return;
     if (!checkpoints_.empty() &&
         (pos <= checkpoints_.back().pos || raw < checkpoints_.back().raw + int64_t(format_.nSamplesPerSec)))
         return;
-    checkpoints_.push_back({pos, raw});
+    checkpoints_.push_back({pos, raw, pts});
 }
 
 // Reads packets without decoding them from the last checkpoint on, up to the raw frame,
@@ -408,7 +418,7 @@ void FfmpegDecoder::ScanCheckpointsTo(int64_t raw) {
         if (packet_->stream_index == stream_) {
             const Checkpoint& last = checkpoints_.back();
             if (packet_->pos > last.pos && at >= last.raw + rate)
-                checkpoints_.push_back({packet_->pos, at});
+                checkpoints_.push_back({packet_->pos, at, AV_NOPTS_VALUE});
             at += av_rescale_q(packet_->duration, timeBase, AVRational{1, int(rate)});
         }
         av_packet_unref(packet_);
@@ -537,11 +547,16 @@ void FfmpegDecoder::SeekInContainer(int64_t raw) {
     syncFromTimestamp_ = true;
 }
 
-// Checkpoints are kept for plain mp3 files only, a run of frames where a byte position is
-// exact. In other containers the timestamps after a seek do not always match those of a
-// play-through, so those seek by decoding from the start.
+// A plain mp3 file is a run of frames where a byte position is exact; its timestamps after
+// such a seek mean nothing. The other files with checkpoints are asked for a time a second
+// before the checkpoint's, since their demuxers may land a little after the time asked for;
+// the frames up to the checkpoint are dropped.
 void FfmpegDecoder::SeekToCheckpoint(const Checkpoint& checkpoint, int64_t raw) {
-    if (av_seek_frame(demuxer_, stream_, checkpoint.pos, AVSEEK_FLAG_BYTE) < 0) {
+    const AVRational timeBase = demuxer_->streams[stream_]->time_base;
+    const int64_t earlier = checkpoint.pts - av_rescale_q(1, AVRational{1, 1}, timeBase);
+    const int result = ownTrimming_ ? av_seek_frame(demuxer_, stream_, checkpoint.pos, AVSEEK_FLAG_BYTE)
+                                    : av_seek_frame(demuxer_, stream_, earlier, AVSEEK_FLAG_BACKWARD);
+    if (result < 0) {
         RewindAndSkipTo(raw);
         return;
     }

@@ -42,11 +42,12 @@ private:
     bool IsPassthrough() const;
     void ConfigureResampler();
 
-    // Where decoding may start again: the byte position of a packet and the raw frame index
-    // of its first sample, one about every second of what has been decoded.
+    // Where decoding may start again: the byte position of a packet, the raw frame index
+    // of its first sample and its time, one about every second of what has been decoded.
     struct Checkpoint {
         int64_t pos;
         int64_t raw;
+        int64_t pts;
     };
     void RecordCheckpoint(int64_t raw);
     void ScanCheckpointsTo(int64_t raw);
@@ -83,6 +84,7 @@ private:
     // The raw timeline counts every frame the decoder makes. The delivered one leaves out
     // the head and tail trims, which only a gapless mp3 has.
     bool ownTrimming_ = false;
+    bool timeCheckpoints_ = false;  // checkpoints found again by their time
     int64_t trimHead_ = 0;
     int64_t tailStart_ = INT64_MAX;
     int64_t tailEnd_ = INT64_MAX;
