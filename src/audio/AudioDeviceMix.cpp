@@ -72,6 +72,7 @@ public:
 
     AudioResult GetCurrentPosition(uint32_t& playCursor) override {
         if (lost_) return audio_result::BufferLost;
+        if (AudioResult failure = mix_->Failure()) return failure;
         std::lock_guard lock(mutex_);
         playCursor = HeardCursor();
         return audio_result::Ok;
@@ -87,6 +88,7 @@ public:
 
     AudioResult Lock(uint32_t offset, uint32_t count, uint8_t*& region, uint32_t& length) override {
         if (lost_) return audio_result::BufferLost;
+        if (AudioResult failure = mix_->Failure()) return failure;
         if (count == 0 || offset >= data_.size()) return audio_result::InvalidParam;
         mutex_.lock();
         region = data_.data() + offset;

@@ -27,6 +27,9 @@ public:
     // The output went away: every buffer reports lost from now on.
     void MarkLost();
     bool IsLost() const { return lost_; }
+    // From now on the buffers' cursor and lock calls fail with `code` (0: they work again).
+    void FailWith(AudioResult code) { failure_ = code; }
+    AudioResult Failure() const { return failure_; }
 
     void Detach(RingBuffer* buffer);
 
@@ -36,6 +39,7 @@ private:
     std::vector<RingBuffer*> buffers_;
     std::vector<float> accumulator_;
     std::atomic<bool> lost_{false};
+    std::atomic<AudioResult> failure_{audio_result::Ok};
 };
 
 // The device-side half of one open output, for the backends.

@@ -103,6 +103,9 @@ std::unique_ptr<AudioOutput> MakeVirtualOutput(int count, const QString& capture
 // Marks every buffer of every open device on the virtual output `index` lost, as when a
 // sound card is unplugged.
 void RemoveVirtualDevice(int index);
+// Makes the play cursor and lock calls of every buffer on the virtual output `index` fail with
+// `code` (0 ends it), as a failing driver would.
+void FailVirtualDevice(int index, AudioResult code);
 
 // How far the virtual outputs' rendering fell behind the real clock (thread wake-up delays);
 // a real device's own buffer covers delays of some tens of milliseconds.

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -224,12 +225,24 @@ std::unique_ptr<AudioOutput> MakeVirtualOutput(int count, const QString& capture
     return std::make_unique<VirtualOutput>(count, captureDir);
 }
 
-void RemoveVirtualDevice(int index) {
+namespace {
+
+void ForEachOpenDevice(int index, const std::function<void(DeviceMix&)>& action) {
     std::lock_guard lock(registryMutex);
     for (auto& [openIndex, weak] : openDevices) {
         if (openIndex != index) continue;
-        if (auto device = weak.lock()) device->Mix().MarkLost();
+        if (auto device = weak.lock()) action(device->Mix());
     }
+}
+
+}  // namespace
+
+void RemoveVirtualDevice(int index) {
+    ForEachOpenDevice(index, [](DeviceMix& mix) { mix.MarkLost(); });
+}
+
+void FailVirtualDevice(int index, AudioResult code) {
+    ForEachOpenDevice(index, [code](DeviceMix& mix) { mix.FailWith(code); });
 }
 
 VirtualOutputTiming VirtualOutputTimingSoFar() { return {latePeriods.load(), maxLateMs.load()}; }

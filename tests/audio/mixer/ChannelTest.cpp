@@ -498,3 +498,39 @@ TEST(MixerChannelThreads, OwnerCallsInterleaveWithTicks) {
 
 }  // namespace
 }  // namespace tessora
+
+namespace tessora {
+namespace {
+
+TEST(MixerChannel, ADeviceFailureDuringRefillStopsTheSoundAndTellsTheOwner) {
+    const QString file = test::WriteCounterWav("failing.wav", 3 * kRate);
+    Station station(3);
+    QString error;
+    int errors = 0;
+    station.channel->OnError = [&](TSoundMixerChannel* channel, const QString& text) {
+        EXPECT_EQ(channel, station.channel);
+        error = text;
+        ++errors;
+    };
+    station.channel->Open(file);
+    station.channel->SetLoop(true);
+    station.channel->Play();
+    RunEventsFor(600);
+    FailVirtualDevice(3, audio_result::Generic);
+    ASSERT_TRUE(WaitFor([&] { return errors > 0; }, 5000));
+    EXPECT_EQ(error, "An undetermined error occurred inside the DirectSound subsystem.");
+    EXPECT_EQ(station.channel->State(), TSoundMixerChannel::Stopped);
+    EXPECT_EQ(station.channel->FileName(), file);
+    FailVirtualDevice(3, audio_result::Ok);
+    RunEventsFor(1500);  // a buffer still playing would go on sounding here
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(station.ends, 0);
+    const test::Capture capture = station.Finish();
+    const auto heard = HeardCounter(capture);
+    ASSERT_FALSE(heard.empty());
+    EXPECT_GT(capture.Frames() - heard.back().at, kRate) << "sound went on after the failure";
+    EXPECT_EQ(CounterRuns(heard).size(), 1u);
+}
+
+}  // namespace
+}  // namespace tessora
