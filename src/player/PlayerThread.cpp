@@ -223,7 +223,9 @@ void TListPlayer::PlayFolderFile(int index) {
 }
 
 void TListPlayer::NextFolderFile() {
-    if (FolderFiles.isEmpty()) {
+    // A file that ends just before its item does must not start the next one for the moment
+    // until the next tick.
+    if (FolderFiles.isEmpty() || !IsDueAt(CurrentItem, Clock().timeOfDay)) {
         channel_->Open(QString());
         return;
     }
@@ -305,6 +307,7 @@ void TListPlayer::ShowFailure() {
     if (!panel_ || !failure_) return;
     panel_->SetCaption(Title + kFailedMark + failure_->message);
     panel_->SetFileLabel(NameOf(failure_->path));
+    panel_->SetGauges(0, 0);  // the channel is silent: the last levels would mislead
 }
 
 void TListPlayer::ChannelFailed(const QString& message) {

@@ -107,7 +107,9 @@ public:
 
     // The scheduling step; `now` is the local date and time. GUI thread.
     void Tick(const LocalMoment& now);
-    void Tick() { Tick(LocalMoment::Now()); }
+    void Tick() { Tick(Clock()); }
+    // The local date and time, for Tick() and for the end of a file (tests give their own).
+    std::function<LocalMoment()> Clock = &LocalMoment::Now;
 
     // The thread: Start runs Tick on the GUI thread every 500 ms plus the tick's time; starting a
     // running or ended player does nothing. Terminate asks the loop to end (at once, even in

@@ -25,6 +25,8 @@ TEST(PlayerFailure, AMissingFileIsShownAndTheNextItemPlays) {
     s.RunUntil(At(8, 0, 0, 250));
     EXPECT_EQ(s.panel.caption, "一号(错误)File not found");
     EXPECT_EQ(s.panel.fileLabel, "bell.wav");
+    EXPECT_EQ(s.panel.left, 0);
+    EXPECT_EQ(s.panel.right, 0);
     s.RunUntil(At(8, 9, 0));
     // Shown at every tick, and the unchanged file is not tried again and again.
     EXPECT_EQ(s.panel.caption, "一号(错误)File not found");

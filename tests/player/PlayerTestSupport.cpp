@@ -124,6 +124,7 @@ Station::Station(QDate day, int64_t phaseMs) : firstDay(day), clockMs_(phaseMs -
         return fake;
     });
     player.CurrentItem.Index = -1;
+    player.Clock = [this] { return Moment(); };
 }
 
 LocalMoment Station::Moment() const {
