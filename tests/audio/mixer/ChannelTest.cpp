@@ -129,9 +129,10 @@ TEST(MixerChannel, VolumeScalesTheLevel) {
         const test::Capture capture = station.Finish();
         int peak = 0;
         for (int16_t s : capture.samples) peak = std::max(peak, std::abs(int(s)));
-        // The very first frames may still be at the level before the volume was set.
+        // The first render period may still be at the level before the volume was set.
         int peakLater = 0;
-        for (size_t i = capture.samples.size() / 2; i < capture.samples.size(); ++i)
+        const size_t toneEnd = std::min(capture.samples.size(), size_t(2 * kRate));
+        for (size_t i = 2 * kRate / 10; i < toneEnd; ++i)
             peakLater = std::max(peakLater, std::abs(int(capture.samples[i])));
         EXPECT_NEAR(peakLater, 16000 * c.factor, 16000 * c.factor * 0.01 + 2) << c.volume;
         EXPECT_LE(peak, 16001);
@@ -212,15 +213,26 @@ TEST(MixerChannel, SeekStopsAndTheNextPlayStartsThere) {
     EXPECT_EQ(runs[1], std::make_pair(int64_t(2 * kRate), int64_t(3 * kRate - 1)));
 }
 
-TEST(MixerChannel, AFileShorterThanOnePeriodStillEnds) {
-    // The end falls before the first refill looks for it, so it is noticed one ring later.
-    const QString file = test::WriteCounterWav("short.wav", kRate / 4);
-    Station station;
-    station.channel->Open(file);
-    station.channel->Play();
-    ASSERT_TRUE(station.WaitForEnd());
-    EXPECT_EQ(station.channel->State(), TSoundMixerChannel::Stopped);
-    EXPECT_EQ(CounterRuns(HeardCounter(station.Finish())), (Runs{{0, kRate / 4 - 1}}));
+TEST(MixerChannel, EveryLengthPlaysOnceAndEnds) {
+    const struct {
+        const char* why;
+        uint32_t frames;
+    } cases[] = {
+        // The end falls before the first refill looks for it, so it is noticed one ring later.
+        {"shorter than one refill period", kRate / 4},
+        // The data ends exactly where the first fill ends: the next fill reads nothing.
+        {"exactly one ring", 4 * kRate},
+        {"longer than the ring", 4 * kRate + kRate / 2},
+    };
+    for (const auto& c : cases) {
+        const QString file = test::WriteCounterWav(QString("length-%1.wav").arg(c.frames), c.frames);
+        Station station;
+        station.channel->Open(file);
+        station.channel->Play();
+        ASSERT_TRUE(station.WaitForEnd()) << c.why;
+        EXPECT_EQ(station.channel->State(), TSoundMixerChannel::Stopped) << c.why;
+        EXPECT_EQ(CounterRuns(HeardCounter(station.Finish())), (Runs{{0, c.frames - 1}})) << c.why;
+    }
 }
 
 TEST(MixerChannel, EightBitSilenceIsTheMidpoint) {
