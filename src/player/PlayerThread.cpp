@@ -174,9 +174,11 @@ void TListPlayer::NoCurrentItem() {
 
 void TListPlayer::PlayFileItem(const PlayItem& item) {
     if (item.Index == CurrentItem.Index) {
-        if (!channel_->FileName().isEmpty() && channel_->GetState() != PlayerChannel::Playing) channel_->Play();
         // Closed by its end, a failure or an override: start it again, looping as the item says.
-        if (channel_->FileName() != CurrentItem.Source) StartFile(CurrentItem.Source, CurrentItem.Loop != 0);
+        if (channel_->FileName() != CurrentItem.Source)
+            StartFile(CurrentItem.Source, CurrentItem.Loop != 0);
+        else
+            ResumeIfHeld();
         return;
     }
     CurrentItem = item;
@@ -189,7 +191,6 @@ void TListPlayer::PlayFileItem(const PlayItem& item) {
 
 void TListPlayer::PlayFolderItem(const PlayItem& item) {
     if (item.Index == CurrentItem.Index) {
-        if (!channel_->FileName().isEmpty() && channel_->GetState() != PlayerChannel::Playing) channel_->Play();
         if (FolderFiles.isEmpty()) {
             // The folder had no audio file: look again, it may have been filled since.
             ScanAudioFiles(CurrentItem.Source, FolderFiles);
@@ -197,7 +198,10 @@ void TListPlayer::PlayFolderItem(const PlayItem& item) {
         }
         if (FolderFiles.isEmpty()) throw EFileError(CurrentItem.Source, kNoAudioInFolder);
         if (FolderIndex < 0 || FolderIndex >= FolderFiles.size()) FolderIndex = 0;
-        if (channel_->FileName() != FolderFiles[FolderIndex]) PlayFolderFile(FolderIndex);
+        if (channel_->FileName() != FolderFiles[FolderIndex])
+            PlayFolderFile(FolderIndex);
+        else
+            ResumeIfHeld();
         return;
     }
     CurrentItem = item;
@@ -242,6 +246,12 @@ void TListPlayer::PlayManual() {
         channel_->Stop();
         StartFile(ManualFile, false);
     }
+    ResumeIfHeld();
+}
+
+void TListPlayer::ResumeIfHeld() {
+    // A paused file goes on where it paused, a stopped one from its beginning. Called once the
+    // due file is open: resuming another one (left by an override) would sound it for a moment.
     if (!channel_->FileName().isEmpty() && channel_->GetState() != PlayerChannel::Playing) channel_->Play();
 }
 

@@ -170,6 +170,7 @@ private:
     void PlayFileItem(const PlayItem& item);
     void PlayFolderItem(const PlayItem& item);
     void PlayManual();
+    void ResumeIfHeld();
     void NoCurrentItem();
     void NextFolderFile();
     void PlayFolderFile(int index);

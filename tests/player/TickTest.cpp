@@ -291,6 +291,26 @@ TEST(PlayerManual, AnOverrideGivingTheChannelBackRestartsTheItemLoopingAsItSays)
     EXPECT_EQ(s.channel->OpensOf(kTone).size(), 2u);
 }
 
+TEST(PlayerManual, AFileAnOverrideLeftPausedDoesNotSoundWhenTheItemComesBack) {
+    Station s;
+    s.SetDayList({Item(1, "音乐", At(8, 0, 0), At(9, 0, 0), kMusic)});
+    s.channel->files[kMusic] = {3600000};
+    s.RunUntil(At(8, 1, 0));
+    s.player.PlayMode = ManualMode;
+    s.player.ManualFile = "/music/speech.wav";
+    s.RunUntil(At(8, 1, 5));
+    s.player.PlayState = PlayPaused;
+    s.RunUntil(At(8, 1, 10));
+    ASSERT_EQ(s.channel->GetState(), PlayerChannel::Paused);
+    s.player.PlayMode = ListMode;
+    s.player.PlayState = PlayOn;
+    s.RunUntil(At(8, 1, 11));
+    for (const ChannelEvent& e : s.channel->Events("Play")) {
+        if (e.atMs > At(8, 1, 10)) EXPECT_EQ(e.file, kMusic);
+    }
+    EXPECT_EQ(s.channel->FileName(), kMusic);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The channel file's fields
 
