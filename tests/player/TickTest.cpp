@@ -306,7 +306,9 @@ TEST(PlayerManual, AFileAnOverrideLeftPausedDoesNotSoundWhenTheItemComesBack) {
     s.player.PlayState = PlayOn;
     s.RunUntil(At(8, 1, 11));
     for (const ChannelEvent& e : s.channel->Events("Play")) {
-        if (e.atMs > At(8, 1, 10)) EXPECT_EQ(e.file, kMusic);
+        if (e.atMs > At(8, 1, 10)) {
+            EXPECT_EQ(e.file, kMusic);
+        }
     }
     EXPECT_EQ(s.channel->FileName(), kMusic);
 }
