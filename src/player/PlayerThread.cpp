@@ -259,10 +259,15 @@ void TListPlayer::StartFile(const QString& path, bool loop) {
     OpenUnlessKnownBad(path);
     // The channel was busy and skipped the open: the next tick tries again.
     if (channel_->FileName() != path) return;
-    channel_->SetLoop(loop);
-    // Before Play, so that the file does not begin at full level.
-    channel_->SetVolume(ChannelVolume(Volume));
-    channel_->Play();
+    try {
+        channel_->SetLoop(loop);
+        // Before Play, so that the file does not begin at full level.
+        channel_->SetVolume(ChannelVolume(Volume));
+        channel_->Play();
+    } catch (const std::exception& e) {
+        // Most likely the sound card; the panel names the file that could not start.
+        throw EFileError(path, QString::fromUtf8(e.what()));
+    }
     ReplaceAnalysis();
     if (panel_) {
         panel_->SetFileLabel(NameOf(channel_->FileName()));

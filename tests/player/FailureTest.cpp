@@ -84,6 +84,20 @@ TEST(PlayerFailure, ALoopingItemLoopsOnceRepaired) {
     EXPECT_TRUE(s.channel->Loop());
 }
 
+TEST(PlayerFailure, ASoundCardThatFailsIsShownAndTriedAgainAtEveryTick) {
+    Station s;
+    s.SetDayList({Item(1, "早铃", At(8, 0, 0), At(8, 10, 0), "/music/bell.wav")});
+    s.channel->noDevice = true;
+    s.RunUntil(At(8, 0, 2));
+    EXPECT_EQ(s.panel.caption, "一号(错误)No sound driver is available for use.");
+    EXPECT_EQ(s.panel.fileLabel, "bell.wav");
+    EXPECT_TRUE(s.channel->FileName().isEmpty());
+    EXPECT_EQ(s.channel->OpenAttempts("/music/bell.wav"), 4);  // the file itself is fine
+    s.channel->noDevice = false;
+    s.RunUntil(At(8, 0, 2, 500));
+    EXPECT_EQ(s.channel->GetState(), PlayerChannel::Playing);
+}
+
 TEST(PlayerFailure, AManualFileThatCannotBeOpenedIsShown) {
     Station s;
     s.player.PlayMode = ManualMode;

@@ -46,6 +46,7 @@ void FakeChannel::Open(const QString& fileName) {
 void FakeChannel::Play() {
     if (fileName_.isEmpty()) throw std::runtime_error("No file opened");
     if (state_ == Playing) return;
+    if (noDevice) throw std::runtime_error("No sound driver is available for use.");
     state_ = Playing;
     Log("Play", fileName_);
 }

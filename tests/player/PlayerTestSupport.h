@@ -101,6 +101,7 @@ public:
     QHash<QString, FakeFile> files;  // anything else opens as a default FakeFile
     QSet<QString> missing;           // Open raises "File not found"
     QSet<QString> unreadable;        // Open raises "Unsupported file format."
+    bool noDevice = false;           // Play raises, as without a sound card
     std::vector<uint8_t> sound;      // what GetPlayingData lends, from its start
     uint32_t splitAt = UINT32_MAX;   // where the lent bytes wrap into a second region
     uint32_t lastAsked = 0;
