@@ -25,12 +25,19 @@ struct WaveFormatEx {
     uint16_t cbSize = 0;
 };
 
-class EAudioReadError : public std::runtime_error {
+// A failure of the audio engine: its text, and the platform result code that failed.
+class EAudioError : public std::runtime_error {
 public:
-    EAudioReadError(const QString& message, int64_t errorCode)
+    EAudioError(const QString& message, int64_t errorCode)
         : std::runtime_error(message.toStdString()), ErrorCode(errorCode) {}
     QString Message() const { return QString::fromStdString(what()); }
     int64_t ErrorCode;
+};
+
+// A file that cannot be opened, read or sought.
+class EAudioReadError : public EAudioError {
+public:
+    using EAudioError::EAudioError;
 };
 
 // The reader's own code for a bad argument.

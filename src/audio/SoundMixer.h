@@ -22,12 +22,10 @@
 
 namespace tessora {
 
-class EDirectXError : public std::runtime_error {
+// A sound output that cannot be listed, opened or used.
+class EDirectXError : public EAudioError {
 public:
-    EDirectXError(const QString& message, int64_t errorCode)
-        : std::runtime_error(message.toStdString()), ErrorCode(errorCode) {}
-    QString Message() const { return QString::fromStdString(what()); }
-    int64_t ErrorCode;
+    using EAudioError::EAudioError;
 };
 
 // The fixed text for an output-layer result code.
