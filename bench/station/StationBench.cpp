@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     std::vector<int64_t> delays;
     int missing = 0;
     for (int c = 0; c < channels; ++c) {
-        const auto capture = Capture::Load(station.CaptureFolder() + QString("/device-%1").arg(c + 1));
+        const auto capture = CaptureTimeline::Load(station.CaptureFolder() + QString("/device-%1").arg(c + 1));
         for (int i = 0; i < items; ++i) {
             const int64_t start = first + int64_t(i * kSpacing) * 1000;
             const auto heard = capture ? capture->FirstLoud(start, start + kLength * 1000) : std::nullopt;

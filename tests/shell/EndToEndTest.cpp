@@ -56,8 +56,8 @@ TEST(Station, FollowsTheTimetablesOnTheirOwnOutputs) {
     EXPECT_GT(QFileInfo(folder + "tessora.cfg").lastModified(), QDateTime::currentDateTime().addSecs(-120));
     EXPECT_TRUE(TChannelFile().LoadChannels(folder + "tessora.cfg").Complete);
 
-    const auto first = Capture::Load(station.CaptureFolder() + "/device-1");
-    const auto second = Capture::Load(station.CaptureFolder() + "/device-2");
+    const auto first = CaptureTimeline::Load(station.CaptureFolder() + "/device-1");
+    const auto second = CaptureTimeline::Load(station.CaptureFolder() + "/device-2");
     ASSERT_TRUE(first) << "nothing captured on output 1";
     ASSERT_TRUE(second) << "nothing captured on output 2";
 

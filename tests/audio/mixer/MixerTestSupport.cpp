@@ -32,14 +32,6 @@ void Put32(QByteArray& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.append(char((v >> (8 * i)) & 0xFF));
 }
 
-uint32_t Get32(const QByteArray& in, int at) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= uint32_t(uint8_t(in[at + i])) << (8 * i);
-    return v;
-}
-
-uint16_t Get16(const QByteArray& in, int at) { return uint16_t(uint8_t(in[at]) | (uint8_t(in[at + 1]) << 8)); }
-
 }  // namespace
 
 int16_t CounterLeft(uint32_t frame) { return int16_t(1 + frame % kCounterWrap); }
@@ -95,29 +87,15 @@ QString WriteCounterWav(const QString& name, uint32_t frames, uint32_t rate) {
 QString CaptureDir() { return qEnvironmentVariable("TESSORA_AUDIO").mid(QString("capture:").size()); }
 
 Capture ReadCapture(int index, const QString& dir) {
-    Capture capture;
     const QString base = QDir(dir).filePath(QString("device-%1").arg(index));
-    QFile wav(base + ".wav");
-    if (!wav.open(QIODevice::ReadOnly)) {
-        ADD_FAILURE() << "no capture " << base.toStdString() << ".wav";
-        return capture;
+    const std::optional<Capture> capture = ReadCaptureFile(base);
+    if (!capture) {
+        ADD_FAILURE() << "no capture, or a malformed one, at " << base.toStdString();
+        return {};
     }
-    const QByteArray bytes = wav.readAll();
-    if (bytes.size() < 44 || !bytes.startsWith("RIFF") || bytes.mid(36, 4) != "data") {
-        ADD_FAILURE() << "malformed capture header";
-        return capture;
-    }
-    capture.channels = Get16(bytes, 22);
-    capture.rate = Get32(bytes, 24);
-    EXPECT_EQ(Get16(bytes, 34), 16);
-    const uint32_t dataBytes = Get32(bytes, 40);
-    EXPECT_EQ(dataBytes, uint32_t(bytes.size() - 44)) << "header not brought up to date";
-    capture.samples.resize(dataBytes / 2);
-    std::memcpy(capture.samples.data(), bytes.constData() + 44, capture.samples.size() * 2);
-    QFile start(base + ".start");
-    EXPECT_TRUE(start.open(QIODevice::ReadOnly));
-    capture.startUnixMs = start.readAll().trimmed().toLongLong();
-    return capture;
+    EXPECT_EQ(capture->bits, 16);
+    EXPECT_EQ(capture->headerDataBytes, capture->samples.size() * 2) << "header not brought up to date";
+    return *capture;
 }
 
 std::vector<HeardFrame> HeardCounter(const Capture& capture) {

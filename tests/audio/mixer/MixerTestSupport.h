@@ -2,6 +2,8 @@
 // Helpers of the mixer tests: sound files made in code, the virtual outputs' captures read
 // back, and waiting on the Qt event loop.
 
+#include "CaptureFile.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -25,13 +27,7 @@ QString WriteWav(const QString& name, uint32_t frames, uint32_t rate, uint16_t c
 // The folder the virtual outputs capture into (set up by the test main).
 QString CaptureDir();
 
-struct Capture {
-    uint32_t rate = 0;
-    uint16_t channels = 0;
-    std::vector<int16_t> samples;  // interleaved, 16-bit captures only
-    int64_t startUnixMs = 0;
-    size_t Frames() const { return channels ? samples.size() / channels : 0; }
-};
+using Capture = CaptureFile;
 // Reads DIR/device-<index>.wav and .start; fails the test when they are missing or malformed.
 Capture ReadCapture(int index, const QString& dir = CaptureDir());
 
