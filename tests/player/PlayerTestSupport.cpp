@@ -155,21 +155,4 @@ PlayItem Item(int index, const QString& title, int64_t startMs, int64_t endMs, c
     return item;
 }
 
-QString TempFolder::Path(const QString& name) const { return name.isEmpty() ? dir_.path() : dir_.filePath(name); }
-
-QString TempFolder::Write(const QString& name, const QByteArray& contents) const {
-    const QString path = Path(name);
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(contents);
-    return path;
-}
-
-QString TempFolder::MakeFolder(const QString& name) const {
-    const QString path = Path(name);
-    EXPECT_TRUE(QDir().mkpath(path));
-    return path;
-}
-
 }  // namespace tessora::test

@@ -4,12 +4,12 @@
 
 #include "PlayerThread.h"
 #include "SoundMixer.h"
+#include "TempFolder.h"
 
 #include <QDate>
 #include <QHash>
 #include <QSet>
 #include <QString>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdint>
@@ -168,16 +168,5 @@ private:
 PlayItem Item(int index, const QString& title, int64_t startMs, int64_t endMs, const QString& source,
               uint8_t kind = KindFile, uint8_t loop = 0, int32_t playOrder = 0);
 
-// A folder of the test's own, removed afterwards.
-class TempFolder {
-public:
-    QString Path(const QString& name = QString()) const;
-    // Writes `contents` to `name` (folders made as needed); returns the path.
-    QString Write(const QString& name, const QByteArray& contents = "x") const;
-    QString MakeFolder(const QString& name) const;
-
-private:
-    QTemporaryDir dir_;
-};
 
 }  // namespace tessora::test
