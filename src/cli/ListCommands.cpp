@@ -3,12 +3,11 @@
 #include "Command.h"
 #include "CurrentItem.h"
 #include "FileError.h"
+#include "FileNames.h"
 #include "GbkText.h"
 #include "ItemCheck.h"
 #include "PeriodicList.h"
 #include "PlayList.h"
-
-#include <QFileInfo>
 
 namespace tessora::cli {
 
@@ -40,8 +39,6 @@ auto WithFileErrors(Operation operation) {
         throw CliError(e.Path + ": " + e.Message);
     }
 }
-
-QString LowerSuffix(const QString& path) { return QFileInfo(path).suffix().toLower(); }
 
 QStringList InputLines(QTextStream& in) {
     QStringList lines;
@@ -80,12 +77,12 @@ int Due(const QStringList& args, CliIO& io) {
     const auto when = LocalMoment::Parse(args[1]);
     if (!when) throw CliError("not a moment (YYYY-MM-DDThh:mm:ss[.ffffff]): " + args[1]);
     ChannelTimetable timetable;
-    const QString suffix = LowerSuffix(args[0]);
+    const QString extension = LowerExtension(args[0]);
     WithFileErrors([&] {
-        if (suffix == "lst") {
+        if (extension == ".lst") {
             timetable.DayList.LoadFromFile(args[0]);
             timetable.DayListFile = args[0];
-        } else if (suffix == "lsm") {
+        } else if (extension == ".lsm") {
             timetable.PeriodicList = ReadPeriodicList(args[0]);
             timetable.PeriodicListFile = args[0];
         } else {

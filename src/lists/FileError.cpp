@@ -1,5 +1,7 @@
 #include "FileError.h"
 
+#include "FileNames.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -27,10 +29,7 @@ void WriteFileAtomically(const QString& path, const QByteArray& contents) {
 }
 
 QString WithExtension(const QString& path, const QString& extension) {
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf('.');
-    const QString own = dot < 0 ? QString() : name.mid(dot).toLower();
-    return own == extension ? path : path + extension;
+    return LowerExtension(path) == extension ? path : path + extension;
 }
 
 }  // namespace tessora

@@ -1,5 +1,7 @@
 #include "FolderPlay.h"
 
+#include "FileNames.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -34,8 +36,7 @@ void Scan(const QString& folder, QStringList& list, QSet<QString>& visited) {
 }  // namespace
 
 bool IsAudioFileName(const QString& name) {
-    const qsizetype dot = name.lastIndexOf('.');
-    return dot >= 0 && kAudioExtensions.contains(name.mid(dot).toLower());
+    return kAudioExtensions.contains(LowerExtension(name));
 }
 
 void ScanAudioFiles(const QString& folder, QStringList& list) {

@@ -2,6 +2,7 @@
 
 #include "Analysis.h"
 #include "FileError.h"
+#include "FileNames.h"
 #include "SoundMixer.h"
 
 #include <QDateTime>
@@ -21,18 +22,6 @@ const QString kFailedMark = QStringLiteral("(错误)");
 const QString kNoAudioInFolder = QStringLiteral("目录中没有音频文件");
 const QString kBadSoundCard = QStringLiteral("声卡索引错误，createmixerplayer");
 const QString kNoChannel = QStringLiteral("无法创建directshow播放器");
-
-// The part of a path after its last separator; lists made on Windows use backslashes.
-QString NameOf(const QString& path) {
-    const qsizetype cut = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
-    return path.mid(cut + 1);
-}
-
-QString ExtensionOf(const QString& path) {
-    const QString name = NameOf(path);
-    const qsizetype dot = name.lastIndexOf('.');
-    return dot < 0 ? QString() : name.mid(dot).toLower();
-}
 
 int32_t ChannelVolume(int32_t volume) { return std::clamp<int32_t>(volume, -10000, 0); }
 
@@ -270,7 +259,7 @@ void TListPlayer::StartFile(const QString& path, bool loop) {
     }
     ReplaceAnalysis();
     if (panel_) {
-        panel_->SetFileLabel(NameOf(channel_->FileName()));
+        panel_->SetFileLabel(FileNameOf(channel_->FileName()));
         panel_->SetProgressRange(0, int(channel_->Length()));
     }
     failure_.reset();
@@ -321,7 +310,7 @@ void TListPlayer::CloseQuietly() {
 void TListPlayer::ShowFailure() {
     if (!panel_ || !failure_) return;
     panel_->SetCaption(Title + kFailedMark + failure_->message);
-    panel_->SetFileLabel(NameOf(failure_->path));
+    panel_->SetFileLabel(FileNameOf(failure_->path));
     panel_->SetGauges(0, 0);  // the channel is silent: the last levels would mislead
 }
 
@@ -369,19 +358,19 @@ void TListPlayer::ShowLevels() {
 
 void TListPlayer::WriteTexts() {
     const bool manual = PlayMode == ManualMode;
-    const QString playing = NameOf(channel_->FileName());
+    const QString playing = FileNameOf(channel_->FileName());
     QString file, list, caption;
     if (PlayState == PlayPaused) {
-        file = NameOf(manual ? ManualFile : CurrentItem.Source);
+        file = FileNameOf(manual ? ManualFile : CurrentItem.Source);
         list = manual ? QString() : DayListFile;
         caption = Title + (manual ? QStringLiteral("(手动暂停)") : QStringLiteral("(暂停)"));
     } else if (PlayState == PlayStopped) {
-        file = manual ? NameOf(ManualFile) : playing;
-        list = manual ? QString() : NameOf(DayListFile);
+        file = manual ? FileNameOf(ManualFile) : playing;
+        list = manual ? QString() : FileNameOf(DayListFile);
         caption = Title + (manual ? QStringLiteral("手动停止") : QStringLiteral("(停止)"));
     } else {
         file = playing;
-        list = manual ? QString() : NameOf(DayListFile);
+        list = manual ? QString() : FileNameOf(DayListFile);
         caption = manual ? Title + QStringLiteral("手动播放") : Title + '-' + CurrentItem.Title;
     }
     panel_->SetFileLabel(file);
@@ -413,7 +402,7 @@ void TListPlayer::EndOfPlay() {
 // List files
 
 void TListPlayer::ApplyListFile(const QString& path) {
-    const QString extension = ExtensionOf(path);
+    const QString extension = LowerExtension(path);
     if (extension == QStringLiteral(".lst")) {
         // Read first: a list that cannot be read leaves the channel with the one it had.
         TPlayList list;

@@ -3,6 +3,7 @@
 #include "ChannelPanel.h"
 #include "ClockText.h"
 #include "FileError.h"
+#include "FileNames.h"
 #include "LEDLabel.h"
 #include "PasswordQuestion.h"
 
@@ -10,7 +11,6 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -233,7 +233,7 @@ void TfrmMain::StartChannels() {
                 // The channel still starts: it shows why it is silent, and a list chosen later,
                 // or the next day's list of a periodic list, brings it back.
                 panels_[i]->SetCaption(player->Title + "(" + e.Message + ")");
-                panels_[i]->SetFileLabel(QFileInfo(e.Path).fileName() + ": " + e.Message);
+                panels_[i]->SetFileLabel(FileNameOf(e.Path) + ": " + e.Message);
             }
             player->CurrentItem.Index = -1;
         }
@@ -351,14 +351,14 @@ void TfrmMain::OpenClick(int index) {
 
 void TfrmMain::ApplyListFile(TListPlayer* player, const QString& path) {
     if (player->Panel()) player->Panel()->SetListLabel(path);
-    const bool dayList = QFileInfo(path).suffix().toLower() == "lst";
     try {
         player->ApplyListFile(path);
     } catch (const EFileError& e) {
         services_.showMessage(this, e.Path + ": " + e.Message);
         return;
     }
-    if (dayList) {
+    // A day list puts the channel back to playing.
+    if (player->PlayState == PlayOn) {
         const auto it = std::find(Players.begin(), Players.end(), player);
         if (TChannelPanel* panel = PanelOf(static_cast<int>(it - Players.begin()))) panel->tPlay->setText("||");
     }

@@ -106,7 +106,6 @@ private:
     QAction* ViewList = nullptr;
     std::vector<TChannelPanel*> panels_;  // by channel index; null once a player has finished
 
-    friend class MainFormTest;
 };
 
 }  // namespace tessora

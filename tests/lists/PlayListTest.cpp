@@ -1,5 +1,6 @@
 #include "DateTimeValue.h"
 #include "FileError.h"
+#include "FileNames.h"
 #include "PlayList.h"
 #include "TempFolder.h"
 
@@ -230,4 +231,19 @@ TEST(LocalMomentText, ParsesFractionsBelowTheMillisecond) {
     EXPECT_NEAR(moment->timeOfDay * kMsPerDay, 8 * 3600000.0 + 0.5, 1e-6);
     for (const char* bad : {"2023-02-29T08:00:00", "2024-01-01 08:00:00", "2024-01-01T08:00:00.1234567", "2024-01-01T25:00:00"})
         EXPECT_FALSE(LocalMoment::Parse(bad)) << bad;
+}
+
+TEST(FileNames, BothSeparatorsCountAndTheExtensionIsLowerCased) {
+    struct Case { QString path, name, extension; };
+    const Case cases[] = {
+        {"/srv/lists/Monday.LST", "Monday.LST", ".lst"},
+        {"C:\\广播\\dir.v2\\周一", "周一", ""},
+        {"music/tune.Mp3", "tune.Mp3", ".mp3"},
+        {"noext", "noext", ""},
+        {"", "", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FileNameOf(c.path), c.name) << c.path.toStdString();
+        EXPECT_EQ(LowerExtension(c.path), c.extension) << c.path.toStdString();
+    }
 }
