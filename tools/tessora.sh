@@ -21,28 +21,25 @@ install_missing_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-build_tree() { # dir [extra cmake args...]
-    local dir="$1"; shift
+build_tree() { # dir target [extra cmake args...]
+    local dir="$1" target="$2"; shift 2
     cmake -S "$here" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" -j "$jobs" "${TSN_TARGET[@]}"
+    cmake --build "$dir" -j "$jobs" --target "$target"
 }
 
 cmd="${1:-}"
 case "$cmd" in
 run)
     install_missing_packages
-    TSN_TARGET=()
-    build_tree "$build"
+    build_tree "$build" all
     exec "$here/tools/start-station.sh" "$build"
     ;;
 test)
     install_missing_packages
-    TSN_TARGET=()
-    build_tree "$build"
+    build_tree "$build" all
     ctest --test-dir "$build" --output-on-failure -j "$jobs"
     # The threaded parts once more under ThreadSanitizer.
-    TSN_TARGET=(--target tsan-tests)
-    build_tree "$build-tsan" -DTESSORA_SANITIZER=thread
+    build_tree "$build-tsan" tsan-tests -DTESSORA_SANITIZER=thread
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$here/tools/tsan.supp" \
         ctest --test-dir "$build-tsan" --output-on-failure -L tsan
     ;;
