@@ -40,6 +40,12 @@ auto WithFileErrors(Operation operation) {
     }
 }
 
+// A day list cut short still has its whole records, but a command answering from it must not
+// pass it off as the complete list.
+void RequireWholeList(const TPlayList& list, const QString& path) {
+    if (!list.Damage.isEmpty()) throw CliError(path + ": " + list.Damage);
+}
+
 QStringList InputLines(QTextStream& in) {
     QStringList lines;
     for (const QByteArray& line : SplitTextLines(in.readAll().toUtf8())) lines << QString::fromUtf8(line);
@@ -50,6 +56,7 @@ int List(const QStringList& args, CliIO& io) {
     RequireArguments(args, 1, "list FILE");
     TPlayList list;
     WithFileErrors([&] { list.LoadFromFile(args[0]); });
+    RequireWholeList(list, args[0]);
     const auto rows = list.FillListView();
     for (size_t i = 0; i < rows.size(); ++i) {
         const PlayItemRow& r = rows[i];
@@ -90,6 +97,7 @@ int Due(const QStringList& args, CliIO& io) {
         }
     });
     const PlayItem* item = WithFileErrors([&] { return timetable.FindCurrentItem(*when); });
+    RequireWholeList(timetable.DayList, timetable.DayListFile);
     if (item)
         WriteRecord(io.out, {QString::number(item->Index), item->Title});
     else

@@ -67,6 +67,15 @@ void TPlayList::LoadFromFile(const QString& path) {
         Items.push_back(DecodePlayItem(std::span<const char, L::Size>(contents.constData() + i * L::Size, L::Size)));
         Items.back().Index = static_cast<int32_t>(Items.size());
     }
+    if (const qsizetype rest = contents.size() % static_cast<qsizetype>(L::Size); rest != 0)
+        Damage = DamagedListMessage(contents.size(), rest);
+}
+
+QString DamagedListMessage(qsizetype fileSize, qsizetype restBytes) {
+    return QStringLiteral("List is damaged: %1 bytes is not a whole number of %2-byte records (%3 bytes left over)")
+        .arg(fileSize)
+        .arg(L::Size)
+        .arg(restBytes);
 }
 
 QString TPlayList::SaveToFile(const QString& path) const {

@@ -58,12 +58,24 @@ struct PlayItemRow {
 };
 PlayItemRow RowOf(const PlayItem& item);
 
+// The text of TPlayList::Damage for a file of `fileSize` bytes with `restBytes` after its last
+// whole record.
+QString DamagedListMessage(qsizetype fileSize, qsizetype restBytes);
+
 class TPlayList {
 public:
     std::vector<PlayItem> Items;
+    // Why the file last loaded was not whole (a copy cut short): its whole records were loaded,
+    // the bytes after the last of them were not. Empty for a whole file.
+    QString Damage;
 
-    void Clear() { Items.clear(); }
+    void Clear() {
+        Items.clear();
+        Damage.clear();
+    }
     // Replaces the items with those of the file; raises EFileError (the list is then empty).
+    // A file whose size is not a whole number of records loads its whole records and says so
+    // in Damage.
     void LoadFromFile(const QString& path);
     // Writes every item, appending ".lst" unless the path has it; returns the path written.
     QString SaveToFile(const QString& path) const;

@@ -172,3 +172,17 @@ TEST(Cli, HelpAndUsage) {
     ExpectFailure(Cli({"frobnicate"}), "unknown command");
     ExpectFailure(Cli({"list"}), "usage: tessora-cli list FILE");
 }
+
+TEST(Cli, ADayListCutShortIsReportedByListAndDue) {
+    TempFolder dir;
+    ASSERT_EQ(Cli({"make-list", dir.Path("day")}, kItems).status, 0);
+    QByteArray cut = dir.Read("day.lst");
+    cut.chop(100);  // the last record lost its tail, as a copy cut short
+    dir.Write("cut.lst", cut);
+    const QByteArray week = "\n" + dir.Path("cut.lst").toUtf8() + "\n\n\n\n\n\n";  // Monday only
+    ASSERT_EQ(Cli({"make-periodic", dir.Path("week")}, week).status, 0);
+    for (const QStringList& args : {QStringList{"list", dir.Path("cut.lst")},
+                                    QStringList{"due", dir.Path("cut.lst"), "2026-12-10T08:00:10"},
+                                    QStringList{"due", dir.Path("week.lsm"), "2026-12-07T08:00:10"}})
+        ExpectFailure(Cli(args), "cut.lst: List is damaged: 2300 bytes");
+}
