@@ -275,6 +275,7 @@ void TSoundMixerChannel::Open(const QString& fileName) {
 
 void TSoundMixerChannel::ResetPlayback() {
     state_ = Stopped;
+    ended_ = false;
     writePos_ = 0;
     primed_ = endArmed_ = dataHeld_ = false;
     endPos_ = -1;
@@ -354,6 +355,7 @@ void TSoundMixerChannel::Play() {
         return;
     }
     state_ = Playing;
+    ended_ = false;
     SetActive(true);
 }
 
@@ -373,6 +375,7 @@ void TSoundMixerChannel::Stop() {
     SetActive(false);
     CheckAudioResult(buffer_->Stop());
     state_ = Stopped;
+    ended_ = false;
     CheckAudioResult(buffer_->SetCurrentPosition(0));
     writePos_ = 0;
     primed_ = false;
@@ -568,6 +571,7 @@ void TSoundMixerChannel::Tick() {
         if (EndDistance(PlayCursor()) > endMargin_) {
             // The cursor has passed the end of the file's data.
             Stop();
+            ended_ = true;
             {
                 std::lock_guard pending(pendingMutex_);
                 ++pendingEnds_;

@@ -152,6 +152,9 @@ public:
     bool Loop() const { return loop_; }
     void SetLoop(bool loop) { loop_ = loop; }
     TState State() const { return state_; }
+    // The file played to its end and has not been played, sought or stopped since. Its end
+    // notification may still be on its way to the owner, or dropped by a later Play.
+    bool Ended() const { return ended_; }
 
     uint32_t Length() const { return length_; }
     const QString& FileName() const { return fileName_; }
@@ -224,6 +227,7 @@ private:
     int32_t endPos_ = -1;
     std::unique_ptr<TAudioFileReader> reader_;
     std::atomic<TState> state_{Stopped};
+    std::atomic<bool> ended_{false};
     TPositionTimes positions_;
     std::vector<uint8_t> mirror_;
     // A Mirror dropped while lent: kept until the borrower is done with it.

@@ -19,7 +19,7 @@ bool ChannelTimetable::FollowPeriodicList(const QDate& today, const FileExistsTe
     CurrentItem.Index = -1;
     if (DayListFile.isEmpty()) return false;
     try {
-        DayList.LoadFromFile(DayListFile);
+        LoadDayListFile(DayListFile);
     } catch (...) {
         // Forget the file so that the next tick tries again: a repaired list must take over
         // the same day rather than leave the channel silent until midnight.

@@ -16,6 +16,8 @@ bool FileExistsOnDisk(const QString& path);
 
 // The timetable fields of one channel. The channel player holds one of these.
 struct ChannelTimetable {
+    virtual ~ChannelTimetable() = default;
+
     QString PeriodicListFile;  // empty: the channel follows DayListFile alone
     tessora::PeriodicList PeriodicList;
     QString DayListFile;       // the file DayList was loaded from; empty when none
@@ -33,6 +35,10 @@ struct ChannelTimetable {
         none.Index = -1;
         return none;
     }
+
+protected:
+    // Loads DayList from `path`; raises EFileError. A channel player remembers failures here.
+    virtual void LoadDayListFile(const QString& path) { DayList.LoadFromFile(path); }
 
 private:
     // False when the channel has no day list today.

@@ -11,6 +11,7 @@ public:
     MixerPlayerChannel(int soundCard, int tag) : mixer_(std::make_unique<TSoundMixer>()) {
         // An index the device list does not have is ignored: the mixer keeps the default output.
         mixer_->SetDeviceIndex(soundCard);
+        defaultOutputInstead_ = mixer_->DeviceIndex() != soundCard;
         // Opened on that index at first use.
         mixer_->CloseDevice();
         mixer_->Tag = tag;
@@ -33,6 +34,8 @@ public:
     void SetLoop(bool loop) override { channel_->SetLoop(loop); }
     bool Loop() const override { return channel_->Loop(); }
     State GetState() const override { return State(channel_->State()); }
+    bool Ended() const override { return channel_->Ended(); }
+    bool OnDefaultOutputInstead() const override { return defaultOutputInstead_; }
     QString FileName() const override { return channel_->FileName(); }
     uint32_t Length() const override { return channel_->Length(); }
     uint32_t Position() override { return channel_->Position(); }
@@ -49,6 +52,7 @@ private:
     // Declared first: the channel goes before its mixer.
     std::unique_ptr<TSoundMixer> mixer_;
     std::unique_ptr<TSoundMixerChannel> channel_;
+    bool defaultOutputInstead_ = false;
 };
 
 static_assert(int(PlayerChannel::Stopped) == int(TSoundMixerChannel::Stopped) &&

@@ -22,6 +22,8 @@ const QString kFailedMark = QStringLiteral("(错误)");
 const QString kNoAudioInFolder = QStringLiteral("目录中没有音频文件");
 const QString kBadSoundCard = QStringLiteral("声卡索引错误，createmixerplayer");
 const QString kNoChannel = QStringLiteral("无法创建directshow播放器");
+const QString kDamagedListMark = QStringLiteral("(列表损坏)");
+const QString kDefaultOutputMark = QStringLiteral("(默认输出)");
 
 int32_t ChannelVolume(int32_t volume) { return std::clamp<int32_t>(volume, -10000, 0); }
 
@@ -138,6 +140,7 @@ void TListPlayer::Decide(const LocalMoment& now) {
 }
 
 void TListPlayer::Schedule(const LocalMoment& now) {
+    RetryFailedDayList();
     const PlayItem* item = FindCurrentItem(now, FileExists);
     if (!item) {
         NoCurrentItem();
@@ -241,7 +244,14 @@ void TListPlayer::PlayManual() {
 void TListPlayer::ResumeIfHeld() {
     // A paused file goes on where it paused, a stopped one from its beginning. Called once the
     // due file is open: resuming another one (left by an override) would sound it for a moment.
-    if (!channel_->FileName().isEmpty() && channel_->GetState() != PlayerChannel::Playing) channel_->Play();
+    if (channel_->FileName().isEmpty() || channel_->GetState() == PlayerChannel::Playing) return;
+    // A file that has played to its end is not held: its end notice may still be queued behind
+    // this tick, or dropped by a Play here, so it is taken as its end now, never played twice.
+    if (channel_->Ended()) {
+        EndOfPlay();
+        return;
+    }
+    channel_->Play();
 }
 
 void TListPlayer::StartFile(const QString& path, bool loop) {
@@ -343,7 +353,11 @@ void TListPlayer::UpdatePanel() {
         panel_->SetGauges(0, 0);
         return;
     }
-    if (channel_->GetState() == PlayerChannel::Playing) ShowLevels();
+    // A channel that is not sounding shows no level: the last one would look like sound.
+    if (channel_->GetState() == PlayerChannel::Playing)
+        ShowLevels();
+    else
+        panel_->SetGauges(0, 0);
     WriteTexts();
     if (failure_ && PlayState == PlayOn && failure_->mode == PlayMode) ShowFailure();
 }
@@ -373,10 +387,11 @@ void TListPlayer::WriteTexts() {
         list = manual ? QString() : FileNameOf(DayListFile);
         caption = manual ? Title + QStringLiteral("手动播放") : Title + '-' + CurrentItem.Title;
     }
+    if (!list.isEmpty() && !DayList.Damage.isEmpty()) list += kDamagedListMark;
+    if (channel_->OnDefaultOutputInstead()) caption.insert(Title.size(), kDefaultOutputMark);
     panel_->SetFileLabel(file);
     panel_->SetListLabel(list);
     panel_->SetCaption(caption);
-    if (PlayState == PlayPaused || PlayState == PlayStopped) panel_->SetGauges(0, 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -386,8 +401,12 @@ void TListPlayer::EndOfPlay() {
     if (!channel_) return;
     Guarded([this] {
         if (PlayMode == ManualMode) {
-            // A single file plays once; a looping one (the alarm) goes on.
-            if (!channel_->Loop()) ManualFile.clear();
+            // A single file plays once; a looping one (the alarm) goes on. Closing it at once
+            // also voids an end notice still on its way for it.
+            if (!channel_->Loop()) {
+                ManualFile.clear();
+                channel_->Open(QString());
+            }
         } else if (CurrentItem.Kind == KindFile) {
             // While the item is current the next tick starts the file again.
             channel_->Open(QString());
@@ -401,12 +420,46 @@ void TListPlayer::EndOfPlay() {
 // ---------------------------------------------------------------------------------------------
 // List files
 
+void TListPlayer::LoadDayList() {
+    if (DayListFile.isEmpty()) return;
+    CurrentItem.Index = -1;
+    try {
+        LoadDayListFile(DayListFile);
+    } catch (const EFileError& e) {
+        // Shown from the first tick on; Schedule tries the file again.
+        failure_ = Failure{e.Path, e.Message, ListMode};
+    }
+}
+
+void TListPlayer::LoadDayListFile(const QString& path) {
+    // Like a failed audio file: tried again only once it changes on disk, so that a list on a
+    // share that is not there yet costs nothing twice a second.
+    const FileSignature signature = FileSignature::Of(path);
+    if (failedList_ && failedList_->path == path && failedList_->failure.signature == signature)
+        throw EFileError(path, failedList_->failure.message);
+    try {
+        ChannelTimetable::LoadDayListFile(path);
+    } catch (const EFileError& e) {
+        failedList_ = FailedList{path, {signature, e.Message}};
+        throw;
+    }
+    failedList_.reset();
+}
+
+void TListPlayer::RetryFailedDayList() {
+    // A periodic list reloads its day list by itself; a plain one is retried here.
+    if (!failedList_ || !PeriodicListFile.isEmpty() || failedList_->path != DayListFile) return;
+    LoadDayListFile(DayListFile);
+    CurrentItem.Index = -1;
+}
+
 void TListPlayer::ApplyListFile(const QString& path) {
     const QString extension = LowerExtension(path);
     if (extension == QStringLiteral(".lst")) {
         // Read first: a list that cannot be read leaves the channel with the one it had.
         TPlayList list;
         list.LoadFromFile(path);
+        failedList_.reset();
         PeriodicListFile.clear();
         PeriodicList.clear();
         DayListFile = path;

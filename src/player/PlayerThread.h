@@ -52,6 +52,11 @@ public:
     virtual void SetLoop(bool loop) = 0;
     virtual bool Loop() const = 0;
     virtual State GetState() const = 0;
+    // The file played to its end and nothing has played, sought or stopped it since; its end
+    // notification may still be on its way, or may have been dropped by a later Play.
+    virtual bool Ended() const = 0;
+    // The channel's sound card is not among the outputs: it plays on the default output.
+    virtual bool OnDefaultOutputInstead() const { return false; }
     virtual QString FileName() const = 0;
     virtual uint32_t Length() const = 0;    // ms
     virtual uint32_t Position() = 0;        // ms
@@ -121,7 +126,12 @@ public:
     // From Start until Teardown has run.
     bool IsRunning() const { return thread_.joinable() && !finished_; }
 
-    // Applies a chosen list file (".lst" or ".lsm") as the main window's commands do. Raises
+    // Loads DayList from DayListFile, as at start. A list that cannot be read leaves the channel
+    // silent with the reason in its panel for as long as the failure lasts; the file is tried
+    // again once it changes on disk, so a list that becomes readable plays the same day.
+    void LoadDayList();
+
+    // Applies a chosen list file (".lst" or ".lsm") as the station's commands do. Raises
     // EFileError when the file cannot be read; the channel then keeps the list it had.
     void ApplyListFile(const QString& path);
 
@@ -154,6 +164,13 @@ private:
         FileSignature signature;
         QString message;
     };
+    struct FailedList {
+        QString path;
+        FailedOpen failure;
+    };
+
+    void LoadDayListFile(const QString& path) override;
+    void RetryFailedDayList();
 
     void EndOfPlay();
     // Run on the GUI thread at the loop's request.
@@ -198,6 +215,7 @@ private:
     QString channelError_;              // why the player has no channel
     std::optional<Failure> failure_;    // the last failure, shown until something plays again
     QHash<QString, FailedOpen> failedOpens_;
+    std::optional<FailedList> failedList_;  // the day list that could not be read, if any
     QString analysedFile_;              // the file analysis_ was made for
     FolderRandom random_{std::random_device{}()};
 };

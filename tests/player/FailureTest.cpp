@@ -4,6 +4,7 @@
 #include "FileError.h"
 #include "PlayList.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 
@@ -13,6 +14,17 @@ namespace tessora::test {
 namespace {
 
 using Times = std::vector<int64_t>;
+
+// Writes a readable day list with an 08:00 bell at `list`, then checks that it sounds at the
+// station's next tick.
+void RepairAndHearTheBell(Station& s, const QString& list) {
+    TPlayList repaired;
+    repaired.Items = {Item(1, "早铃", At(8, 0, 0), At(8, 10, 0), "/music/bell.wav")};
+    repaired.SaveToFile(list);
+    s.RunUntil(At(8, 0, 1));
+    EXPECT_EQ(s.channel->FileName(), "/music/bell.wav");
+    EXPECT_EQ(s.panel.caption, "一号-早铃");
+}
 
 TEST(PlayerFailure, AMissingFileIsShownAndTheNextItemPlays) {
     TempFolder folder;
@@ -124,12 +136,7 @@ TEST(PlayerFailure, ADayListThatCannotBeReadIsShownAndPickedUpWhenRepaired) {
     EXPECT_EQ(s.panel.caption, "一号(错误)File is too large");
     EXPECT_EQ(s.panel.fileLabel, "monday.lst");
 
-    TPlayList repaired;
-    repaired.Items = {Item(1, "早铃", At(8, 0, 0), At(8, 10, 0), "/music/bell.wav")};
-    repaired.SaveToFile(list);
-    s.RunUntil(At(8, 0, 1));
-    EXPECT_EQ(s.channel->FileName(), "/music/bell.wav");
-    EXPECT_EQ(s.panel.caption, "一号-早铃");
+    RepairAndHearTheBell(s, list);
 }
 
 TEST(PlayerFailure, AFolderWithoutAudioIsShownUntilItIsFilled) {
@@ -234,6 +241,45 @@ TEST(PlayerFailure, ANegativeSoundCardIsReportedAndTheChannelMadeAllTheSame) {
     EXPECT_EQ(cardAsked, -1);  // the mixer ignores it and keeps the default output
     EXPECT_EQ(tagAsked, 4);
     EXPECT_NE(player.Channel(), nullptr);
+}
+
+}  // namespace
+}  // namespace tessora::test
+
+namespace tessora::test {
+namespace {
+
+TEST(PlayerFailure, ADayListUnreadableAtStartIsShownUntilItCanBeReadAndThenPlaysTheSameDay) {
+    TempFolder folder;
+    const QString list = folder.Path("day.lst");
+    ASSERT_TRUE(QDir().mkpath(list));  // a folder where the list should be: a share not mounted yet
+    Station s;
+    s.player.DayListFile = list;
+    s.player.LoadDayList();
+    s.RunUntil(At(8, 0, 0));
+    EXPECT_EQ(s.panel.caption, "一号(错误)Is a folder, not a file");
+    EXPECT_EQ(s.panel.fileLabel, "day.lst");
+    EXPECT_EQ(s.player.DayListFile, list);  // kept, so that the channel file keeps it too
+
+    ASSERT_TRUE(QDir(list).removeRecursively());
+    RepairAndHearTheBell(s, list);
+}
+
+TEST(PlayerFailure, ADayListCutShortPlaysItsWholeRecordsAndSaysItIsDamaged) {
+    TempFolder folder;
+    TPlayList list;
+    list.Items = {Item(1, "早铃", At(8, 0, 0), At(8, 10, 0), "/music/bell.wav"),
+                  Item(2, "午铃", At(12, 0, 0), At(12, 10, 0), "/music/noon.wav")};
+    const QString path = list.SaveToFile(folder.Path("day.lst"));
+    ASSERT_TRUE(QFile::resize(path, 1000));
+    Station s;
+    s.player.DayListFile = path;
+    s.player.LoadDayList();
+    ASSERT_EQ(s.player.DayList.Items.size(), 1u);
+    s.RunUntil(At(8, 0, 1));
+    EXPECT_EQ(s.channel->FileName(), "/music/bell.wav");
+    EXPECT_EQ(s.panel.listLabel, "day.lst(列表损坏)");
+    EXPECT_EQ(s.panel.caption, "一号-早铃");
 }
 
 }  // namespace

@@ -24,6 +24,8 @@ void FakeChannel::Log(const QString& what, const QString& file) { events.push_ba
 void FakeChannel::Close() {
     fileName_.clear();
     state_ = Stopped;
+    ended_ = false;
+    heldEnds = 0;  // a notice of the file closed is no news for the next one
     position_ = 0;
     loop_ = false;
     volume_ = 0;
@@ -48,6 +50,8 @@ void FakeChannel::Play() {
     if (state_ == Playing) return;
     if (noDevice) throw std::runtime_error("No sound driver is available for use.");
     state_ = Playing;
+    ended_ = false;
+    heldEnds = 0;  // as the mixer channel: the owner has moved on from an earlier end
     Log("Play", fileName_);
 }
 
@@ -61,6 +65,7 @@ void FakeChannel::Pause() {
 void FakeChannel::Stop() {
     if (fileName_.isEmpty()) return;
     state_ = Stopped;
+    ended_ = false;
     position_ = 0;
     Log("Stop", fileName_);
 }
@@ -74,9 +79,18 @@ void FakeChannel::Advance(uint32_t ms) {
         return;
     }
     state_ = Stopped;
+    ended_ = true;
     position_ = 0;
     Log("End", fileName_);
-    if (OnEnd) OnEnd();
+    if (holdEnds)
+        ++heldEnds;
+    else if (OnEnd)
+        OnEnd();
+}
+
+void FakeChannel::DeliverHeldEnds() {
+    for (; heldEnds > 0; --heldEnds)
+        if (OnEnd) OnEnd();
 }
 
 void FakeChannel::FailWhilePlaying(const QString& message) {

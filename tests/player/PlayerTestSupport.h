@@ -73,11 +73,16 @@ public:
     void Play() override;
     void Pause() override;
     void Stop() override;
-    void Seek(uint32_t ms) override { position_ = ms; }
+    void Seek(uint32_t ms) override {
+        position_ = ms;
+        ended_ = false;
+    }
     void SetVolume(int32_t volume) override { volume_ = volume; }
     void SetLoop(bool loop) override { loop_ = loop; }
     bool Loop() const override { return loop_; }
     State GetState() const override { return state_; }
+    bool Ended() const override { return ended_; }
+    bool OnDefaultOutputInstead() const override { return defaultOutputInstead; }
     QString FileName() const override { return fileName_; }
     uint32_t Length() const override { return fileName_.isEmpty() ? 0 : file_.length; }
     uint32_t Position() override { return position_; }
@@ -89,6 +94,8 @@ public:
     void ReleasePlayingData() override { lent = false; }
 
     void Advance(uint32_t ms);
+    // Delivers the end notices held back by holdEnds, as the event loop would later.
+    void DeliverHeldEnds();
     // A read failure in the middle of the file: stopped, then OnError.
     void FailWhilePlaying(const QString& message);
 
@@ -102,6 +109,9 @@ public:
     QSet<QString> missing;           // Open raises "File not found"
     QSet<QString> unreadable;        // Open raises "Unsupported file format."
     bool noDevice = false;           // Play raises, as without a sound card
+    bool defaultOutputInstead = false;
+    bool holdEnds = false;           // end notices wait for DeliverHeldEnds; Open and Play drop them
+    int heldEnds = 0;
     std::vector<uint8_t> sound;      // what GetPlayingData lends, from its start
     uint32_t splitAt = UINT32_MAX;   // where the lent bytes wrap into a second region
     uint32_t lastAsked = 0;
@@ -117,6 +127,7 @@ private:
     QString fileName_;
     FakeFile file_;
     State state_ = Stopped;
+    bool ended_ = false;
     uint32_t position_ = 0;
     bool loop_ = false;
     int32_t volume_ = 0;

@@ -336,3 +336,62 @@ TEST(PlayerConfig, RoundTripsAndRepairsDamagedValues) {
 
 }  // namespace
 }  // namespace tessora::test
+
+namespace tessora::test {
+namespace {
+
+// An end notice that a tick overtakes (queued behind it, then dropped by a Play) must not make
+// the resume step play the ended file a second time.
+TEST(PlayerEnd, AFileThatEndedIsNeverStartedAgainByTheResumeStep) {
+    const QString speech = "/music/speech.wav";
+    {
+        Station s;
+        s.channel->files[speech] = {5000};
+        s.channel->holdEnds = true;
+        s.player.ManualFile = speech;
+        s.player.PlayMode = ManualMode;
+        s.RunUntil(At(8, 0, 30));
+        s.channel->DeliverHeldEnds();
+        s.RunUntil(At(8, 1, 0));
+        EXPECT_EQ(s.channel->Events("Play").size(), 1u) << "manual file";
+        EXPECT_TRUE(s.player.ManualFile.isEmpty());
+    }
+    {
+        TempFolder folder;
+        folder.Write("music/a.wav");
+        folder.Write("music/b.wav");
+        Station s;
+        s.SetDayList({Item(1, "音乐", At(8, 0, 0), At(8, 1, 0), folder.Path("music"), KindFolder)});
+        s.channel->files[folder.Path("music/a.wav")] = {20000};
+        s.channel->files[folder.Path("music/b.wav")] = {20000};
+        s.channel->holdEnds = true;
+        s.RunUntil(At(8, 0, 50), [&] { s.channel->DeliverHeldEnds(); });
+        // Each file started once and followed by the next, never replayed from the start.
+        EXPECT_EQ(s.channel->OpensOf(folder.Path("music/a.wav")).size(), 2u);
+        EXPECT_EQ(s.channel->OpensOf(folder.Path("music/b.wav")).size(), 1u);
+        for (const ChannelEvent& e : s.channel->Events("Play")) EXPECT_EQ(e.position, 0u);
+        EXPECT_EQ(s.channel->Events("Play").size(), 3u);
+    }
+}
+
+TEST(PlayerLevels, TheGaugesShowNothingWhileTheChannelIsNotSounding) {
+    Station s;
+    s.SetDayList({Item(1, "铃", At(8, 0, 0), At(8, 0, 10), kMusic), Item(2, "铃", At(8, 1, 0), At(8, 1, 10), kMusic)});
+    s.channel->sound.assign(200000, 0x7f);  // loud 16-bit samples
+    s.RunUntil(At(8, 0, 5));
+    EXPECT_GT(s.panel.left, 0);
+    s.RunUntil(At(8, 0, 30));
+    EXPECT_EQ(s.panel.left, 0);
+    EXPECT_EQ(s.panel.right, 0);
+}
+
+TEST(PlayerTexts, ACardThatIsNotThereIsNamedInTheCaption) {
+    Station s;
+    s.channel->defaultOutputInstead = true;
+    s.SetDayList({Item(1, "铃", At(8, 0, 0), At(8, 0, 10), kMusic)});
+    s.RunUntil(At(8, 0, 5));
+    EXPECT_EQ(s.panel.caption, "一号(默认输出)-铃");
+}
+
+}  // namespace
+}  // namespace tessora::test
