@@ -76,6 +76,8 @@ public:
     // file cannot be written, or when it is a file whose load failed: rewriting it would lose the
     // channels that were never read. A file that was missing may be written.
     QString SaveChannels(const QString& path, const std::vector<ChannelConfig>& channels) const;
+    // The last load found a file it could not read whole: SaveChannels refuses to write over it.
+    bool LoadedPartly() const { return !failedFile_.isEmpty(); }
 
 private:
     PeriodicListReader readPeriodic_;

@@ -1,0 +1,231 @@
+#include "Station.h"
+
+#include "FileError.h"
+#include "FileNames.h"
+#include "PeriodicList.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+
+namespace tessora {
+
+namespace {
+
+// How long StopAllPlayers serves events while the players finish their last tick and teardown.
+constexpr int kStopWaitMs = 5000;
+
+}  // namespace
+
+TStation::TStation(const QString& programFolder, PasswordStore& passwords, PlayerChannelFactory channelFactory,
+                   QObject* parent)
+    : QObject(parent),
+      programFolder_(programFolder.endsWith('/') ? programFolder : programFolder + '/'),
+      channelFactory_(std::move(channelFactory)),
+      settingsStore_(programFolder_, passwords) {}
+
+TStation::~TStation() { StopAllPlayers(); }
+
+// ---------------------------------------------------------------------------------------------
+// Settings
+
+void TStation::LoadSettings() {
+    settingsStore_.LoadSettings(settings_, windowSettings_);
+    emit SettingsChanged();
+}
+
+void TStation::ApplySettings(const SystemSettings& settings) {
+    settings_ = settings;
+    emit SettingsChanged();
+}
+
+bool TStation::SaveSettings() { return settingsStore_.SaveSettings(settings_, windowSettings_); }
+
+// ---------------------------------------------------------------------------------------------
+// The channel file
+
+bool TStation::LoadChannels() {
+    StopAllPlayers();
+    const ChannelLoadResult result = channelFile_.LoadChannels(ChannelFilePath());
+    for (const LoadedChannel& loaded : result.Channels) AddPlayer(loaded);
+    channelFileError_ = result.Complete ? QString() : result.Error;
+    return result.Complete;
+}
+
+void TStation::SaveChannels() { channelFile_.SaveChannels(ChannelFilePath(), ChannelConfigs()); }
+
+std::vector<ChannelConfig> TStation::ChannelConfigs() const {
+    std::vector<ChannelConfig> channels;
+    channels.reserve(players_.size());
+    for (const auto& player : players_) channels.push_back(player->Config());
+    return channels;
+}
+
+void TStation::ReplaceChannels(const std::vector<ChannelConfig>& channels) {
+    StopAllPlayers();
+    for (const ChannelConfig& config : channels) {
+        LoadedChannel loaded{config, {}};
+        if (!config.PeriodicListFile.isEmpty()) {
+            try {
+                loaded.PeriodicLines = ReadPeriodicList(config.PeriodicListFile);
+                loaded.Config.DayListFile.clear();
+            } catch (const EFileError& e) {
+                emit Alert(e.Path + ": " + e.Message);
+            }
+        }
+        AddPlayer(loaded);
+    }
+}
+
+void TStation::AddPlayer(const LoadedChannel& loaded) {
+    auto player = std::make_unique<TListPlayer>();
+    player->SetFromConfig(loaded);
+    connect(player.get(), &TListPlayer::Alert, this, [this](TListPlayer*, const QString& text) { emit Alert(text); });
+    players_.push_back(std::move(player));
+    started_.push_back(false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Running
+
+void TStation::StartChannels() {
+    for (int i = 0; i < ChannelCount(); ++i) {
+        if (started_[i]) continue;
+        started_[i] = true;
+        TListPlayer& player = *players_[i];
+        if (panelFactory_) player.SetPanel(panelFactory_(i));
+        player.CreateChannel(i, channelFactory_);
+        player.LoadDayList();
+        player.Start();
+    }
+}
+
+void TStation::StopAllPlayers() {
+    if (players_.empty()) return;
+    for (const auto& player : players_) player->Terminate();
+    QElapsedTimer waited;
+    waited.start();
+    const auto anyRunning = [this] {
+        return std::any_of(players_.begin(), players_.end(), [](const auto& p) { return p->IsRunning(); });
+    };
+    // Each player's last tick and its teardown run on this thread.
+    while (anyRunning() && waited.elapsed() < kStopWaitMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    // The station owns the players: nothing else frees them, so nothing above read a freed one.
+    // One still running is ended by its destructor, which never waits on this thread.
+    for (const auto& player : players_) player->SetPanel(nullptr);
+    players_.clear();
+    started_.clear();
+    emit ChannelsStopped();
+}
+
+const TListPlayer* TStation::Channel(int index) const { return PlayerAt(index); }
+
+TListPlayer* TStation::PlayerAt(int index) const {
+    return index >= 0 && index < ChannelCount() ? players_[index].get() : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void TStation::SetPlayState(int index, uint8_t state) {
+    TListPlayer* p = PlayerAt(index);
+    if (!p || state > PlayStopped || p->PlayState == state) return;
+    p->PlayState = state;
+    emit ChannelChanged(index);
+}
+
+void TStation::PlayOrPause(int index) {
+    if (const TListPlayer* p = PlayerAt(index)) SetPlayState(index, p->PlayState == PlayOn ? PlayPaused : PlayOn);
+}
+
+void TStation::Stop(int index) { SetPlayState(index, PlayStopped); }
+
+void TStation::StopAll() {
+    for (int i = 0; i < ChannelCount(); ++i) Stop(i);
+}
+
+void TStation::SetVolume(int index, int32_t volume) {
+    TListPlayer* p = PlayerAt(index);
+    if (!p) return;
+    p->Volume = std::clamp<int32_t>(volume, -10000, 0);
+    if (p->Channel()) p->Channel()->SetVolume(p->Volume);
+    emit ChannelChanged(index);
+}
+
+void TStation::Seek(int index, uint32_t ms) {
+    TListPlayer* p = PlayerAt(index);
+    if (!p || !p->Channel() || p->Channel()->FileName().isEmpty()) return;
+    PlayerChannel* channel = p->Channel();
+    try {
+        channel->Pause();
+        channel->Seek(ms);
+        channel->Play();
+    } catch (const std::exception& e) {
+        // The player's next tick finds the channel as the failure left it and carries on.
+        qWarning("tessora: seeking channel %s: %s", qPrintable(p->Title), e.what());
+    }
+}
+
+void TStation::PlayFile(int index, const QString& path) {
+    TListPlayer* p = PlayerAt(index);
+    if (!p || path.isEmpty()) return;
+    p->ManualFile = path;
+    p->PlayState = PlayOn;
+    p->PlayMode = ManualMode;
+    emit ChannelChanged(index);
+}
+
+void TStation::UseListFile(int index, const QString& path, bool backToList) {
+    TListPlayer* p = PlayerAt(index);
+    if (!p) return;
+    if (backToList) p->PlayMode = ListMode;
+    if (p->Panel()) p->Panel()->SetListLabel(path);
+    try {
+        p->ApplyListFile(path);
+    } catch (...) {
+        emit ChannelChanged(index);  // the mode may have changed all the same
+        throw;
+    }
+    if (LowerExtension(path) == QStringLiteral(".lst") && !p->DayList.Damage.isEmpty())
+        emit Alert(path + ": " + p->DayList.Damage);
+    emit ChannelChanged(index);
+}
+
+void TStation::TakeOver(int index, const QString& file, bool loop) {
+    TListPlayer* p = PlayerAt(index);
+    if (!p) return;
+    p->SavedPlayMode = p->PlayMode;
+    p->PlayMode = ManualMode;
+    p->ManualFile = file;
+    SetLoop(index, loop);
+    emit ChannelChanged(index);
+}
+
+void TStation::SetOverrideFile(int index, const QString& file) {
+    if (TListPlayer* p = PlayerAt(index)) p->ManualFile = file;
+}
+
+void TStation::SetLoop(int index, bool loop) {
+    TListPlayer* p = PlayerAt(index);
+    if (p && p->Channel()) p->Channel()->SetLoop(loop);
+}
+
+void TStation::GiveBack(int index) {
+    TListPlayer* p = PlayerAt(index);
+    if (!p) return;
+    p->PlayMode = p->SavedPlayMode;
+    if (p->PlayMode == ManualMode) p->ManualFile.clear();
+    // The override's file stops now rather than at the next tick; closing also ends its loop.
+    if (p->Channel()) {
+        try {
+            p->Channel()->Open(QString());
+        } catch (const std::exception& e) {
+            qWarning("tessora: closing channel %s: %s", qPrintable(p->Title), e.what());
+        }
+    }
+    emit ChannelChanged(index);
+}
+
+}  // namespace tessora
