@@ -7,6 +7,10 @@
 #include <QMenu>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+
+#include <algorithm>
 
 namespace tessora {
 
@@ -42,8 +46,8 @@ void TMenuButton::keyPressEvent(QKeyEvent* event) {
     QPushButton::keyPressEvent(event);
 }
 
-TChannelPanel::TChannelPanel(int index, const QString& title, int32_t volume, const bool& dragging, QWidget* parent)
-    : QGroupBox(title, parent), index_(index), dragging_(dragging) {
+TChannelPanel::TChannelPanel(int index, const QString& title, int32_t volume, QWidget* parent)
+    : QGroupBox(title, parent), index_(index) {
     resize(185, 150);
     setFocusPolicy(Qt::ClickFocus);
     tListFile = Place(SmallLabel("", this), 9, 24, 183, 13);
@@ -62,8 +66,13 @@ TChannelPanel::TChannelPanel(int index, const QString& title, int32_t volume, co
     tStop = Place(new QPushButton("■", this), 36, 112, 25, 25);
     tStop->setToolTip("停止");
     tMenuBtn = Place(new TMenuButton("...", this), 64, 112, 33, 25);
-    for (QWidget* w : std::initializer_list<QWidget*>{tListFile, tCurFile, tProgress, tVolume, tPlay, tStop, tMenuBtn})
+    for (QWidget* w : std::initializer_list<QWidget*>{tListFile, tCurFile, LeftG, RightG, tProgress, tVolume, tPlay, tStop, tMenuBtn}) {
         w->setProperty("tag", index);
+        w->installEventFilter(this);
+    }
+    connect(tProgress, &QSlider::valueChanged, this, [this](int value) {
+        if (dragging_) emit seekRequested(value);
+    });
 }
 
 void TChannelPanel::SetCaption(const QString& text) { setTitle(text); }
@@ -94,6 +103,42 @@ void TChannelPanel::mousePressEvent(QMouseEvent* event) {
 void TChannelPanel::focusInEvent(QFocusEvent* event) {
     emit entered(index_);
     QGroupBox::focusInEvent(event);
+}
+
+bool TChannelPanel::eventFilter(QObject* watched, QEvent* event) {
+    // Working any control of the panel selects its channel, as the panel's own click does.
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::MouseButtonPress) emit entered(index_);
+    if (watched == tProgress) return ProgressMouse(event);
+    return QGroupBox::eventFilter(watched, event);
+}
+
+bool TChannelPanel::ProgressMouse(QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        dragging_ = false;
+        return false;
+    }
+    if (event->type() != QEvent::MouseButtonPress) return false;
+    auto* press = static_cast<QMouseEvent*>(event);
+    if (press->button() != Qt::LeftButton) return false;
+    dragging_ = true;
+    QStyleOptionSlider option;
+    option.initFrom(tProgress);
+    option.orientation = tProgress->orientation();
+    option.minimum = tProgress->minimum();
+    option.maximum = tProgress->maximum();
+    option.sliderPosition = tProgress->sliderPosition();
+    option.sliderValue = tProgress->value();
+    option.subControls = QStyle::SC_All;
+    const QPoint at = press->position().toPoint();
+    if (tProgress->style()->hitTestComplexControl(QStyle::CC_Slider, &option, at, tProgress) == QStyle::SC_SliderHandle)
+        return false;  // the slider drags its handle itself
+    // A click on the groove goes to that place in the file, rather than a page step of a few ms.
+    const QRect groove = tProgress->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, tProgress);
+    const QRect handle = tProgress->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, tProgress);
+    const int span = std::max(1, groove.width() - handle.width());
+    tProgress->setValue(QStyle::sliderValueFromPosition(tProgress->minimum(), tProgress->maximum(),
+                                                        at.x() - groove.x() - handle.width() / 2, span));
+    return true;
 }
 
 }  // namespace tessora

@@ -32,8 +32,7 @@ protected:
 class TChannelPanel : public QGroupBox, public ChannelPanelView {
     Q_OBJECT
 public:
-    // `dragging` is the main window's flag, true while any progress bar is held.
-    TChannelPanel(int index, const QString& title, int32_t volume, const bool& dragging, QWidget* parent);
+    TChannelPanel(int index, const QString& title, int32_t volume, QWidget* parent);
 
     int Index() const { return index_; }
 
@@ -43,6 +42,7 @@ public:
     void SetGauges(int left, int right) override;
     void SetProgressRange(int minimum, int maximum) override;
     void SetProgressValue(int value) override;
+    // From any press on the progress bar (its handle or its groove) until the release.
     bool ProgressDragging() const override { return dragging_; }
 
     QLabel* tListFile;
@@ -56,15 +56,20 @@ public:
     TMenuButton* tMenuBtn;
 
 signals:
-    void entered(int index);  // the panel got the focus or was clicked
+    void entered(int index);  // the panel or any of its controls got the focus or was clicked
+    // The operator moved the progress bar to `ms` (never the player's own moves).
+    void seekRequested(int ms);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool ProgressMouse(QEvent* event);
+
     int index_;
-    const bool& dragging_;
+    bool dragging_ = false;
 };
 
 }  // namespace tessora

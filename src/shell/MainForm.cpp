@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include "ChannelPanel.h"
+#include "ChannelPanelBinder.h"
 #include "ClockText.h"
 #include "FileError.h"
 #include "FileNames.h"
@@ -9,12 +10,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFont>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScrollArea>
 #include <QSlider>
 #include <QSplitter>
 #include <QTableWidget>
@@ -29,12 +31,15 @@ namespace tessora {
 namespace {
 
 constexpr int kClockStripHeight = 20;
-// How long StopAllPlayers serves events while the players finish their last tick and teardown.
-constexpr int kStopWaitMs = 5000;
+// Room left of and below the last panel inside the scrolled player area.
+constexpr int kAreaMargin = 20;
 
-const QString kAudioFilter = QStringLiteral("音频文件 (*.mp3 *.wav *.midi *.asf *.wma)");
+const QString kAudioFilter = QStringLiteral("音频文件 (*.mp3 *.wav *.midi *.mid *.asf *.wma)");
 const QString kDayListFilter = QStringLiteral("日列表 (*.Lst *.lst)");
 const QString kPeriodicListFilter = QStringLiteral("周期列表 (*.lsm)");
+const QString kListHeading = QStringLiteral("播放列表");
+// Marks the current item's row in the playing list.
+const QString kCurrentMark = QStringLiteral("▶ ");
 
 QAction* AddEntry(QMenu* menu, const QString& text, bool enabled = true) {
     QAction* action = menu->addAction(text);
@@ -47,12 +52,13 @@ QAction* AddEntry(QMenu* menu, const QString& text, bool enabled = true) {
 MainWindowServices MainWindowServices::Platform() {
     MainWindowServices s;
     s.askPassword = PasswordQuestion;
-    s.channelFactory = MixerChannelFactory();
-    s.passwords = MakeUserPasswordStore();
     s.showMessage = [](QWidget* parent, const QString& text) {
-        auto* box = new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
+        auto* box = new QMessageBox(QMessageBox::Warning, kApplicationTitle, text, QMessageBox::Ok, parent);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->show();
+    };
+    s.tellBeforeClosing = [](QWidget* parent, const QString& text) {
+        QMessageBox::warning(parent, kApplicationTitle, text);
     };
     s.chooseFile = [](QWidget* parent, const QString& folder, const QString& filter) {
         return QFileDialog::getOpenFileName(parent, "Open file", folder, filter);
@@ -60,20 +66,28 @@ MainWindowServices MainWindowServices::Platform() {
     return s;
 }
 
-TfrmMain::TfrmMain(const QString& programFolder, MainWindowServices services, QWidget* parent)
-    : QMainWindow(parent),
-      programFolder_(programFolder.endsWith('/') ? programFolder : programFolder + '/'),
-      services_(std::move(services)),
-      settingsStore_(programFolder_, *services_.passwords) {
+TfrmMain::TfrmMain(TStation& station, MainWindowServices services, QWidget* parent)
+    : QMainWindow(parent), station_(station), services_(std::move(services)) {
     setWindowTitle(kDefaultSystemName);
     BuildMenus();
     BuildAreas();
+    station_.SetPanelFactory([this](int index) { return BuildChannelPanel(index); });
+    connect(&station_, &TStation::ChannelsStopped, this, &TfrmMain::RemovePanels);
+    connect(&station_, &TStation::SettingsChanged, this, &TfrmMain::ApplySettings);
+    connect(&station_, &TStation::Alert, this, [this](const QString& text) { services_.showMessage(this, text); });
+    connect(&station_, &TStation::ChannelChanged, this, [this](int index) {
+        if (index == listChannel_) RefreshPlayingList();
+    });
     Timer1 = new QTimer(this);
     connect(Timer1, &QTimer::timeout, this, &TfrmMain::TimerTick);
     Timer1->start(1000);
 }
 
-TfrmMain::~TfrmMain() { StopAllPlayers(); }
+TfrmMain::~TfrmMain() {
+    // The panels go with the window: the players must not write into them afterwards.
+    station_.StopAllPlayers();
+    station_.SetPanelFactory({});
+}
 
 void TfrmMain::BuildMenus() {
     QMenu* file = menuBar()->addMenu("文件");
@@ -88,7 +102,7 @@ void TfrmMain::BuildMenus() {
     QMenu* play = menuBar()->addMenu("播放");
     AddEntry(play, "全呼", false);
     AddEntry(play, "告警", false);
-    AddEntry(play, "全部停止");
+    connect(AddEntry(play, "全部停止"), &QAction::triggered, &station_, &TStation::StopAll);
 
     QMenu* view = menuBar()->addMenu("视图");
     ViewPlayer = AddEntry(view, "播放器", false);
@@ -98,12 +112,14 @@ void TfrmMain::BuildMenus() {
     view->addMenu("风格")->setEnabled(false);
 
     QMenu* help = menuBar()->addMenu("帮助(&H)");
-    AddEntry(help, "关于...");
+    connect(AddEntry(help, "关于..."), &QAction::triggered, this, &TfrmMain::ShowAbout);
 
     OpenMenu = new QMenu(this);
     connect(AddEntry(OpenMenu, "单曲"), &QAction::triggered, this, [this] { ChooseSingleFile(CurrentChannel); });
     connect(AddEntry(OpenMenu, "日列表"), &QAction::triggered, this, [this] { ChooseListFile(CurrentChannel, false); });
     connect(AddEntry(OpenMenu, "周期列表"), &QAction::triggered, this, [this] { ChooseListFile(CurrentChannel, true); });
+    // Kept for device and folder sources, which have no command of their own.
+    for (const char* hidden : {"外设", "目录"}) AddEntry(OpenMenu, hidden)->setVisible(false);
 }
 
 void TfrmMain::BuildAreas() {
@@ -115,9 +131,16 @@ void TfrmMain::BuildAreas() {
     auto* playerLayout = new QVBoxLayout(PlayerPanel);
     playerLayout->setContentsMargins(0, 0, 0, 0);
     playerLayout->setSpacing(0);
-    auto* channelsArea = new QWidget(PlayerPanel);
-    channelsArea->setObjectName("channelsArea");
-    playerLayout->addWidget(channelsArea, 1);
+    // The panels keep their fixed places; the area scrolls so that a panel beyond the visible
+    // part (a third row, a narrow screen) can still be reached.
+    scrollArea_ = new QScrollArea(PlayerPanel);
+    scrollArea_->setFrameShape(QFrame::NoFrame);
+    scrollArea_->setWidgetResizable(false);
+    channelsArea_ = new QWidget;
+    channelsArea_->setObjectName("channelsArea");
+    channelsArea_->resize(0, 0);
+    scrollArea_->setWidget(channelsArea_);
+    playerLayout->addWidget(scrollArea_, 1);
     auto* clockStrip = new QWidget(PlayerPanel);
     clockStrip->setFixedHeight(kClockStripHeight);
     playerLayout->addWidget(clockStrip);
@@ -132,7 +155,8 @@ void TfrmMain::BuildAreas() {
     ListPanel = new QWidget(SkinSplitter2);
     auto* listLayout = new QVBoxLayout(ListPanel);
     listLayout->setContentsMargins(4, 2, 4, 4);
-    listLayout->addWidget(new QLabel("播放列表", ListPanel));
+    listHeading_ = new QLabel(kListHeading, ListPanel);
+    listLayout->addWidget(listHeading_);
     PlayingList = new QTableWidget(0, 5, ListPanel);
     PlayingList->setHorizontalHeaderLabels({"标题", "开始", "结束", "节目源", "说明"});
     const int widths[] = {100, 100, 100, 150, 100};
@@ -155,221 +179,160 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::FormShow() {
-    settingsStore_.LoadSettings(Settings, WindowSettings);
-    ApplySettings();
-    StopAllPlayers();
-    if (LoadChannels(ChannelFilePath())) StartChannels();
+    station_.LoadSettings();
+    if (station_.LoadChannels())
+        station_.StartChannels();
+    else
+        services_.showMessage(this, station_.ChannelFileError());
 }
 
 void TfrmMain::ApplySettings() {
-    setWindowTitle(MainWindowTitle(Settings));
+    const SystemSettings& settings = station_.Settings();
+    setWindowTitle(MainWindowTitle(settings));
     // The splitter shares out its height only once the window has been laid out.
     QTimer::singleShot(0, this, [this] {
-        const int total = SkinSplitter2->height();
-        SkinSplitter2->setSizes({WindowSettings.PlayerPanelHeight, std::max(1, total - WindowSettings.PlayerPanelHeight)});
+        const int wanted = station_.WindowSettings().PlayerPanelHeight;
+        SkinSplitter2->setSizes({wanted, std::max(1, SkinSplitter2->height() - wanted)});
     });
-    PlayerPanel->setVisible(Settings.ShowPlayer);
-    ViewPlayer->setChecked(Settings.ShowPlayer);
-    ListPanel->setVisible(Settings.ShowListDetail);
-    ViewList->setChecked(Settings.ShowListDetail);
+    PlayerPanel->setVisible(settings.ShowPlayer);
+    ViewPlayer->setChecked(settings.ShowPlayer);
+    ListPanel->setVisible(settings.ShowListDetail);
+    ViewList->setChecked(settings.ShowListDetail);
 }
 
 QString TfrmMain::ClockCaption() const { return TimePanel->caption(); }
 
-void TfrmMain::TimerTick() { TimePanel->setCaption(ClockText(QDateTime::currentDateTime())); }
-
-TListPlayer* TfrmMain::PlayerAt(int index) const {
-    return index >= 0 && index < static_cast<int>(Players.size()) ? Players[index] : nullptr;
+void TfrmMain::TimerTick() {
+    TimePanel->setCaption(ClockText(QDateTime::currentDateTime()));
+    // The current item moves on with the players' ticks, not with any command.
+    RefreshPlayingList();
 }
 
 TChannelPanel* TfrmMain::PanelOf(int index) const {
     return index >= 0 && index < static_cast<int>(panels_.size()) ? panels_[index] : nullptr;
 }
 
-void TfrmMain::StopAllPlayers() {
-    for (TListPlayer* player : Players) player->Terminate();
-    QElapsedTimer waited;
-    waited.start();
-    const auto anyRunning = [this] {
-        return std::any_of(Players.begin(), Players.end(), [](TListPlayer* p) { return p->IsRunning(); });
-    };
-    while (anyRunning() && waited.elapsed() < kStopWaitMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    Players.clear();
-    panels_.clear();
-}
-
-bool TfrmMain::LoadChannels(const QString& path) {
-    StopAllPlayers();
-    const ChannelLoadResult result = channelFile_.LoadChannels(path);
-    for (const LoadedChannel& loaded : result.Channels) {
-        auto* player = new TListPlayer(this);
-        player->SetFromConfig(loaded);
-        connect(player, &TListPlayer::Finished, this, &TfrmMain::PlayerFinished);
-        connect(player, &TListPlayer::Alert, this, [this](TListPlayer*, const QString& text) { services_.showMessage(this, text); });
-        Players.push_back(player);
-    }
-    if (!result.Complete) services_.showMessage(this, result.Error);
-    return result.Complete;
-}
-
-void TfrmMain::SaveChannels(const QString& path) {
-    std::vector<ChannelConfig> channels;
-    for (const TListPlayer* player : Players) channels.push_back(player->Config());
-    channelFile_.SaveChannels(path, channels);
-}
-
-void TfrmMain::StartChannels() {
-    panels_.resize(Players.size(), nullptr);
-    for (int i = 0; i < static_cast<int>(Players.size()); ++i) {
-        TListPlayer* player = Players[i];
-        if (panels_[i]) continue;  // already running: a rebuild leaves it as it is
-        BuildChannelPanel(player, i);
-        player->CreateChannel(i, services_.channelFactory);
-        if (!player->DayListFile.isEmpty()) {
-            try {
-                player->DayList.LoadFromFile(player->DayListFile);
-            } catch (const EFileError& e) {
-                // The channel still starts: it shows why it is silent, and a list chosen later,
-                // or the next day's list of a periodic list, brings it back.
-                panels_[i]->SetCaption(player->Title + "(" + e.Message + ")");
-                panels_[i]->SetFileLabel(FileNameOf(e.Path) + ": " + e.Message);
-            }
-            player->CurrentItem.Index = -1;
-        }
-        player->Start();
-    }
-}
-
-void TfrmMain::BuildChannelPanel(TListPlayer* player, int index) {
-    auto* area = PlayerPanel->findChild<QWidget*>("channelsArea");
-    auto* panel = new TChannelPanel(index, player->Title, player->Volume, ProgressDragging, area);
+ChannelPanelView* TfrmMain::BuildChannelPanel(int index) {
+    const TListPlayer* channel = station_.Channel(index);
+    auto* panel = new TChannelPanel(index, channel->Title, channel->Volume, channelsArea_);
     panel->move(PanelPosition(index));
     panel->tMenuBtn->OpenMenu = OpenMenu;
+    new TChannelPanelBinder(station_, panel);
     connect(panel, &TChannelPanel::entered, this, &TfrmMain::ShowDayList);
-    connect(panel->tPlay, &QPushButton::clicked, this, [this, index] { PlayClick(index); });
-    connect(panel->tStop, &QPushButton::clicked, this, [this, index] { StopClick(index); });
-    connect(panel->tVolume, &QSlider::valueChanged, this, [this, index](int v) { VolumeChange(index, v); });
-    connect(panel->tProgress, &QSlider::sliderPressed, this, [this] { ProgressDragging = true; });
-    connect(panel->tProgress, &QSlider::sliderReleased, this, [this] { ProgressDragging = false; });
-    connect(panel->tProgress, &QSlider::valueChanged, this, [this, index](int v) { ProgressChange(index, v); });
     connect(panel->tMenuBtn, &TMenuButton::menuShown, this, [this, index] { CurrentChannel = index; });
     connect(panel->tMenuBtn, &TMenuButton::openClicked, this, [this, index] { OpenClick(index); });
+    if (index >= static_cast<int>(panels_.size())) panels_.resize(index + 1, nullptr);
     panels_[index] = panel;
-    player->SetPanel(panel);
+    FitChannelsArea();
     panel->show();
+    return panel;
 }
 
-void TfrmMain::PlayerFinished(TListPlayer* player) {
-    for (TChannelPanel*& panel : panels_)
-        if (panel && panel == player->Panel()) panel = nullptr;
-    if (auto* panel = dynamic_cast<TChannelPanel*>(player->Panel())) panel->deleteLater();
-    player->SetPanel(nullptr);
-    player->deleteLater();
+void TfrmMain::FitChannelsArea() {
+    QRect reach;
+    for (const TChannelPanel* panel : panels_)
+        if (panel) reach |= panel->geometry();
+    channelsArea_->resize(reach.isEmpty() ? QSize(0, 0) : QSize(reach.right() + 1 + kAreaMargin, reach.bottom() + 1 + kAreaMargin));
 }
 
-void TfrmMain::PlayClick(int index) {
-    TListPlayer* p = PlayerAt(index);
-    TChannelPanel* panel = PanelOf(index);
-    if (!p || !panel) return;
-    if (p->PlayState == PlayOn) {
-        p->PlayState = PlayPaused;
-        panel->tPlay->setText(">");
-        panel->tPlay->setToolTip("恢复播放");
-    } else {
-        p->PlayState = PlayOn;
-        panel->tPlay->setText("||");
-        panel->tPlay->setToolTip("暂停播放");
-    }
-}
-
-void TfrmMain::StopClick(int index) {
-    TListPlayer* p = PlayerAt(index);
-    TChannelPanel* panel = PanelOf(index);
-    if (!p || !panel || p->PlayState == PlayStopped) return;
-    p->PlayState = PlayStopped;
-    panel->tStop->setText("■");
-    panel->tStop->setToolTip("停止");
-    panel->tPlay->setText(">");
-}
-
-void TfrmMain::VolumeChange(int index, int value) {
-    TListPlayer* p = PlayerAt(index);
-    if (!p) return;
-    p->Volume = value - 10000;
-    if (p->Channel()) p->Channel()->SetVolume(p->Volume);
-}
-
-void TfrmMain::ProgressChange(int index, int value) {
-    TListPlayer* p = PlayerAt(index);
-    if (!ProgressDragging || !p || !p->Channel() || p->Channel()->FileName().isEmpty()) return;
-    PlayerChannel* channel = p->Channel();
-    channel->Pause();
-    channel->Seek(static_cast<uint32_t>(std::max(0, value)));
-    channel->Play();
+void TfrmMain::RemovePanels() {
+    for (TChannelPanel* panel : panels_) delete panel;
+    panels_.clear();
+    FitChannelsArea();
+    listChannel_ = -1;
+    RefreshPlayingList();
 }
 
 void TfrmMain::ShowDayList(int index) {
-    TListPlayer* p = PlayerAt(index);
-    if (!p) return;
-    const auto rows = p->DayList.FillListView();
-    PlayingList->setRowCount(static_cast<int>(rows.size()));
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        const QStringList texts = {rows[r].Title, rows[r].Start, rows[r].End, rows[r].Source, rows[r].PlayMode};
-        for (int c = 0; c < texts.size(); ++c) PlayingList->setItem(r, c, new QTableWidgetItem(texts[c]));
+    listChannel_ = index;
+    RefreshPlayingList();
+}
+
+void TfrmMain::RefreshPlayingList() {
+    const TListPlayer* channel = station_.Channel(listChannel_);
+    QStringList rows;
+    int current = -1;
+    if (channel) {
+        for (const PlayItemRow& row : channel->DayList.FillListView())
+            rows << row.Title << row.Start << row.End << row.Source << row.PlayMode;
+        const auto& items = channel->DayList.Items;
+        for (size_t i = 0; i < items.size(); ++i)
+            if (channel->PlayMode == ListMode && items[i].Index == channel->CurrentItem.Index) current = int(i);
     }
+    listHeading_->setText(channel ? kListHeading + " - " + channel->Title : kListHeading);
+    if (rows != listedRows_) {
+        listedRows_ = rows;
+        markedRow_ = -1;
+        const int count = static_cast<int>(rows.size() / 5);
+        PlayingList->setRowCount(count);
+        for (int r = 0; r < count; ++r)
+            for (int c = 0; c < 5; ++c) PlayingList->setItem(r, c, new QTableWidgetItem(rows[r * 5 + c]));
+    }
+    if (current == markedRow_) return;
+    // Only the mark moves: a row the operator selected stays selected.
+    for (const int row : {markedRow_, current}) {
+        if (row < 0 || row >= PlayingList->rowCount()) continue;
+        const bool marked = row == current;
+        QTableWidgetItem* title = PlayingList->item(row, 0);
+        title->setText((marked ? kCurrentMark : QString()) + listedRows_[row * 5]);
+        for (int c = 0; c < 5; ++c) {
+            QFont font = PlayingList->item(row, c)->font();
+            font.setBold(marked);
+            PlayingList->item(row, c)->setFont(font);
+        }
+    }
+    markedRow_ = current;
 }
 
 void TfrmMain::ChooseSingleFile(int index) {
-    TListPlayer* p = PlayerAt(index);
-    if (!p) return;
-    const QString path = services_.chooseFile(this, Settings.MusicDirectory, kAudioFilter);
+    if (!station_.Channel(index)) return;
+    const QString path = services_.chooseFile(this, station_.Settings().MusicDirectory, kAudioFilter);
     if (path.isEmpty()) return;
-    p->ManualFile = path;
-    p->PlayState = PlayOn;
-    p->PlayMode = ManualMode;
-    if (TChannelPanel* panel = PanelOf(index)) panel->tPlay->setText("||");
+    station_.PlayFile(index, path);
     ShowDayList(index);
 }
 
 void TfrmMain::ChooseListFile(int index, bool periodic) {
-    TListPlayer* p = PlayerAt(index);
-    if (!p) return;
-    const QString path = services_.chooseFile(this, Settings.ListDirectory, periodic ? kPeriodicListFilter : kDayListFilter);
+    if (!station_.Channel(index)) return;
+    const QString path = services_.chooseFile(this, station_.Settings().ListDirectory,
+                                              periodic ? kPeriodicListFilter : kDayListFilter);
     if (path.isEmpty()) return;
-    p->PlayMode = ListMode;
-    ApplyListFile(p, path);
+    UseListFile(index, path, true);
     ShowDayList(index);
 }
 
 void TfrmMain::OpenClick(int index) {
-    TListPlayer* p = PlayerAt(index);
-    if (!p) return;
+    if (!station_.Channel(index)) return;
     const QString path = services_.chooseFile(this, QString(), kDayListFilter + ";;" + kPeriodicListFilter);
-    if (!path.isEmpty()) ApplyListFile(p, path);
+    if (!path.isEmpty()) UseListFile(index, path, false);
 }
 
-void TfrmMain::ApplyListFile(TListPlayer* player, const QString& path) {
-    if (player->Panel()) player->Panel()->SetListLabel(path);
+void TfrmMain::UseListFile(int index, const QString& path, bool backToList) {
     try {
-        player->ApplyListFile(path);
+        station_.UseListFile(index, path, backToList);
     } catch (const EFileError& e) {
         services_.showMessage(this, e.Path + ": " + e.Message);
-        return;
     }
-    // A day list puts the channel back to playing.
-    if (player->PlayState == PlayOn) {
-        const auto it = std::find(Players.begin(), Players.end(), player);
-        if (TChannelPanel* panel = PanelOf(static_cast<int>(it - Players.begin()))) panel->tPlay->setText("||");
-    }
+}
+
+void TfrmMain::ShowAbout() {
+    services_.showMessage(this, QStringLiteral("%1 %2\n%3\n\n%4")
+                                    .arg(kDefaultSystemName, QCoreApplication::applicationVersion(),
+                                         QStringLiteral("多通道定时广播：打铃、音乐与通知"),
+                                         QStringLiteral("Licence: GNU General Public License, version 3 or later")));
 }
 
 bool TfrmMain::SaveOnExit() {
-    if (PlayerPanel->isVisible()) WindowSettings.PlayerPanelHeight = PlayerPanel->height();
-    if (!settingsStore_.SaveSettings(Settings, WindowSettings))
-        std::fprintf(stderr, "tessora: %s\n", qPrintable(settingsStore_.LastError()));
+    if (PlayerPanel->isVisible()) station_.WindowSettings().PlayerPanelHeight = PlayerPanel->height();
+    if (!station_.SaveSettings()) std::fprintf(stderr, "tessora: %s\n", qPrintable(station_.SettingsError()));
+    if (station_.ChannelFileLoadedPartly()) {
+        // Rewriting it would lose the channels that were never read; the refusal is the point.
+        std::fprintf(stderr, "tessora: %s was not written: %s\n", qPrintable(station_.ChannelFilePath()),
+                     qPrintable(station_.ChannelFileError()));
+        return true;
+    }
     try {
-        SaveChannels(ChannelFilePath());
+        station_.SaveChannels();
     } catch (const EFileError& e) {
         services_.showMessage(this, e.Path + ": " + e.Message);
         std::fprintf(stderr, "tessora: %s: %s\n", qPrintable(e.Path), qPrintable(e.Message));
@@ -379,10 +342,14 @@ bool TfrmMain::SaveOnExit() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-    if (!services_.askPassword(this, Settings.Password) || !SaveOnExit()) {
+    if (!services_.askPassword(this, station_.Settings().Password) || !SaveOnExit()) {
         event->ignore();
         return;
     }
+    if (station_.ChannelFileLoadedPartly())
+        services_.tellBeforeClosing(this, QStringLiteral("通道配置文件 %1 没有写入：启动时未能完整读取，"
+                                                         "为免丢失其余通道而保持原样。\n%2")
+                                              .arg(station_.ChannelFilePath(), station_.ChannelFileError()));
     event->accept();
 }
 

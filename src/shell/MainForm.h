@@ -1,19 +1,19 @@
 #pragma once
-// The main window: one panel per channel, the clock, the playing list and the menus. It owns
-// the channel players, starts them from the channel file, and writes settings and channels at exit.
+// The main window: one panel per channel, the clock, the playing list and the menus. The channels
+// themselves belong to the station (TStation); the window shows them and hands the operator's
+// commands to the station.
 
-#include "ChannelFile.h"
-#include "PlayerThread.h"
-#include "SettingsStore.h"
+#include "Station.h"
 
 #include <QMainWindow>
 
 #include <functional>
-#include <memory>
 #include <vector>
 
 class QAction;
+class QLabel;
 class QMenu;
+class QScrollArea;
 class QSplitter;
 class QTimer;
 class QTableWidget;
@@ -23,13 +23,16 @@ namespace tessora {
 class TChannelPanel;
 class TLEDLabel;
 
+// The application's own title, for message boxes (the window caption is the system name alone).
+inline const QString kApplicationTitle = QStringLiteral("多通道智能广播系通");
+
 // What the main window asks of the platform; tests put their own in.
 struct MainWindowServices {
     std::function<bool(QWidget* parent, const QString& password)> askPassword;
-    PlayerChannelFactory channelFactory;
-    std::unique_ptr<PasswordStore> passwords;
     // Shows a message without waiting for anyone to acknowledge it.
     std::function<void(QWidget* parent, const QString& text)> showMessage;
+    // Shows a message and waits for it to be acknowledged (only where the window is going away).
+    std::function<void(QWidget* parent, const QString& text)> tellBeforeClosing;
     // A file dialog ("Open file"); an empty answer is a cancel.
     std::function<QString(QWidget* parent, const QString& folder, const QString& filter)> chooseFile;
 
@@ -39,40 +42,31 @@ struct MainWindowServices {
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
-    TfrmMain(const QString& programFolder, MainWindowServices services, QWidget* parent = nullptr);
+    // `station` outlives the window.
+    TfrmMain(TStation& station, MainWindowServices services, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
-    std::vector<TListPlayer*> Players;
+    // The channel whose open menu was last shown; the menu's entries act on it.
     int CurrentChannel = 0;
-    bool ProgressDragging = false;
-    SystemSettings Settings;
-    MainWindowSettings WindowSettings;
 
     // Loads settings and channels and starts them; runs once, at the first show.
     void FormShow();
-    // Ends every player and empties Players, waiting (while serving events) for their teardown.
-    void StopAllPlayers();
-    // False when the file was not read whole; the channels read are in Players.
-    bool LoadChannels(const QString& path);
-    // Raises EFileError.
-    void SaveChannels(const QString& path);
-    void StartChannels();
     // Writes the settings and the channel file, as a confirmed exit does. False when the channel
-    // file could not be written (the message has been shown).
+    // file could not be written and the window must stay (the message has been shown).
     bool SaveOnExit();
 
     TChannelPanel* PanelOf(int index) const;
-    QString ChannelFilePath() const { return programFolder_ + kChannelFileName; }
     QString ClockCaption() const;
+    // The channel whose day list the playing list shows; −1 for none.
+    int ListChannel() const { return listChannel_; }
+    QTableWidget* PlayingListView() const { return PlayingList; }
+    QScrollArea* PlayerScrollArea() const { return scrollArea_; }
 
-    // Panel commands, by channel index.
-    void PlayClick(int index);
-    void StopClick(int index);
-    void VolumeChange(int index, int value);
-    void ProgressChange(int index, int value);
+    // Commands of the open menu and the keyboard's open, by channel index.
     void ChooseSingleFile(int index);
     void ChooseListFile(int index, bool periodic);
     void OpenClick(int index);
+    // Shows the channel's day list in the playing list, its current item marked.
     void ShowDayList(int index);
 
 protected:
@@ -83,20 +77,27 @@ private:
     void BuildMenus();
     void BuildAreas();
     void ApplySettings();
-    void BuildChannelPanel(TListPlayer* player, int index);
-    void ApplyListFile(TListPlayer* player, const QString& path);
+    ChannelPanelView* BuildChannelPanel(int index);
+    void RemovePanels();
+    // The scrolled area reaches just past the last panel.
+    void FitChannelsArea();
+    void UseListFile(int index, const QString& path, bool backToList);
     void TimerTick();
-    void PlayerFinished(TListPlayer* player);
-    TListPlayer* PlayerAt(int index) const;
+    void RefreshPlayingList();
+    void ShowAbout();
 
-    QString programFolder_;
+    TStation& station_;
     MainWindowServices services_;
-    TSettingsStore settingsStore_;
-    TChannelFile channelFile_;
     bool shown_ = false;
+    int listChannel_ = -1;
+    QStringList listedRows_;  // what the playing list shows, to redraw it only when it changes
+    int markedRow_ = -1;
 
     QWidget* PlayerPanel = nullptr;
+    QScrollArea* scrollArea_ = nullptr;
+    QWidget* channelsArea_ = nullptr;
     QWidget* ListPanel = nullptr;
+    QLabel* listHeading_ = nullptr;
     QSplitter* SkinSplitter2 = nullptr;
     TLEDLabel* TimePanel = nullptr;
     QTableWidget* PlayingList = nullptr;
@@ -104,8 +105,7 @@ private:
     QMenu* OpenMenu = nullptr;
     QAction* ViewPlayer = nullptr;
     QAction* ViewList = nullptr;
-    std::vector<TChannelPanel*> panels_;  // by channel index; null once a player has finished
-
+    std::vector<TChannelPanel*> panels_;  // by channel index
 };
 
 }  // namespace tessora

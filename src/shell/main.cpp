@@ -2,21 +2,41 @@
 #include "MainForm.h"
 #include "SettingsStore.h"
 #include "SignalExit.h"
+#include "Station.h"
 
 #include <QApplication>
-#include <QScreen>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPointer>
+#include <QScreen>
+#include <QTranslator>
+
+namespace {
+
+// Qt's own dialogs (file dialogs, message box buttons) in the desktop's language.
+void LoadQtTranslations(QApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale::system(), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName("多通道智能广播系通");
+    // No display name: Qt would append it to every window caption, and the main window's caption
+    // is the system name alone.
     QApplication::setApplicationName("tessora");
+    QApplication::setApplicationVersion(TESSORA_VERSION);
+    LoadQtTranslations(app);
 
-    QPointer<tessora::TfrmMain> window = new tessora::TfrmMain(tessora::ProgramFolder(), tessora::MainWindowServices::Platform());
+    const auto passwords = tessora::MakeUserPasswordStore();
+    tessora::TStation station(tessora::ProgramFolder(), *passwords, tessora::MixerChannelFactory());
+    QPointer<tessora::TfrmMain> window = new tessora::TfrmMain(station, tessora::MainWindowServices::Platform());
     window->setAttribute(Qt::WA_DeleteOnClose);
     tessora::CatchTerminationSignals([window] {
         // Asked to end by the system: keep what the operator set, as a confirmed exit does.
-        window->SaveOnExit();
+        if (window) window->SaveOnExit();
         QCoreApplication::exit(0);  // quit() would first ask every window to close, password and all
     });
     // Without a window manager (a kiosk, a virtual display) maximising does nothing: start at full size.

@@ -84,3 +84,41 @@ TEST(Station, FollowsTheTimetablesOnTheirOwnOutputs) {
     EXPECT_FALSE(second->Sounds(660, ms(13 + kSlackSeconds), ms(20)));
     EXPECT_FALSE(second->Sounds(440, ms(0), ms(20)));
 }
+
+// A day list that is not there at start (a share not mounted yet: a folder in its place) is
+// picked up once it can be read, and its item sounds the same day.
+TEST(Station, ADayListThatBecomesReadableAfterTheStartPlays) {
+    StationRun station(TESSORA_PROGRAM, TESSORA_CLI);
+    ASSERT_TRUE(station.Ready());
+    const QString folder = station.Folder();
+    ASSERT_TRUE(station.MakeTone("a440.wav", 440, 2));
+    const QDateTime t0 = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() + 2);
+    if (t0.addSecs(30).date() != t0.date()) GTEST_SKIP() << "too close to midnight for a day list";
+    const auto ms = [&](double s) { return t0.toMSecsSinceEpoch() + static_cast<int64_t>(s * 1000); };
+
+    ASSERT_TRUE(QDir().mkpath(folder + "late.lst"));
+    ASSERT_TRUE(station.Cli({"make-channels", folder + "tessora.cfg"},
+                            QString("一号\t1\t0\t0\t0\t%1\t\n").arg(folder + "late.lst")));
+    ASSERT_TRUE(station.Start(2));
+    while (QDateTime::currentMSecsSinceEpoch() < ms(4)) QThread::msleep(100);
+    // Made aside and moved in, as a share appears: the list is whole when the player sees it.
+    const QString item = QString("bell\t%1\t%2\tfile\t%3\t1\t0\t\n")
+                             .arg(t0.toString("hh:mm:ss"), t0.addSecs(14).toString("hh:mm:ss"), folder + "a440.wav");
+    ASSERT_TRUE(station.Cli({"make-list", folder + "ready"}, item));
+    ASSERT_TRUE(QDir(folder + "late.lst").removeRecursively());
+    ASSERT_TRUE(QFile::rename(folder + "ready.lst", folder + "late.lst"));
+    const int64_t repaired = QDateTime::currentMSecsSinceEpoch();
+    while (QDateTime::currentMSecsSinceEpoch() < ms(10)) QThread::msleep(100);
+    EXPECT_TRUE(station.Terminate());
+
+    const auto output = CaptureTimeline::Load(station.CaptureFolder() + "/device-1");
+    ASSERT_TRUE(output) << "nothing captured on output 1";
+    EXPECT_FALSE(output->Sounds(440, ms(0), repaired)) << "sound before the list could be read";
+    const auto heard = output->FirstSound(440, repaired, ms(10));
+    ASSERT_TRUE(heard) << "the list that became readable did not play";
+    EXPECT_LE(*heard, repaired + static_cast<int64_t>(kSlackSeconds * 1000));
+    // The channel file keeps the list it names.
+    const ChannelLoadResult back = TChannelFile().LoadChannels(folder + "tessora.cfg");
+    ASSERT_EQ(back.Channels.size(), 1u);
+    EXPECT_EQ(back.Channels[0].Config.DayListFile, folder + "late.lst");
+}

@@ -7,6 +7,9 @@
 #include "PlayerTestSupport.h"
 
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTableWidget>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -28,11 +31,14 @@ class MainFormTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> folder;
+    MemoryPasswords passwords;
+    std::unique_ptr<TStation> station;
     std::unique_ptr<TfrmMain> window;
     std::vector<FakeChannel*> channels;
     QString typedPassword;
     QString chosenFile;  // what the next file dialog answers
     QStringList messages;
+    QStringList toldBeforeClosing;
 
     QString Folder() const { return folder->path() + "/"; }
 
@@ -47,19 +53,21 @@ class MainFormTest : public QObject {
         TChannelFile().SaveChannels(Folder() + "tessora.cfg", configs);
     }
 
-    void Start() {
-        MainWindowServices services;
-        services.askPassword = [this](QWidget*, const QString& password) { return typedPassword == password; };
-        services.channelFactory = [this](int, int) {
+    const TListPlayer* Channel(int index) const { return station->Channel(index); }
+
+    void Start(QSize size = QSize(1280, 800)) {
+        station = std::make_unique<TStation>(Folder(), passwords, [this](int, int) {
             auto channel = std::make_unique<FakeChannel>();
             channels.push_back(channel.get());
             return channel;
-        };
-        services.passwords = std::make_unique<MemoryPasswords>();
+        });
+        MainWindowServices services;
+        services.askPassword = [this](QWidget*, const QString& password) { return typedPassword == password; };
         services.showMessage = [this](QWidget*, const QString& text) { messages << text; };
+        services.tellBeforeClosing = [this](QWidget*, const QString& text) { toldBeforeClosing << text; };
         services.chooseFile = [this](QWidget*, const QString&, const QString&) { return chosenFile; };
-        window = std::make_unique<TfrmMain>(Folder(), std::move(services));
-        window->resize(1280, 800);
+        window = std::make_unique<TfrmMain>(*station, std::move(services));
+        window->resize(size);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -69,9 +77,13 @@ private slots:
         folder = std::make_unique<QTemporaryDir>();
         channels.clear();
         messages.clear();
+        toldBeforeClosing.clear();
         typedPassword.clear();
     }
-    void cleanup() { window.reset(); }
+    void cleanup() {
+        window.reset();
+        station.reset();
+    }
 
     void clockText_data() {
         QTest::addColumn<QDateTime>("when");
@@ -90,7 +102,7 @@ private slots:
     void thirteenPanelsStandInThreeRows() {
         WriteChannels(13);
         Start();
-        QCOMPARE(window->Players.size(), size_t(13));
+        QCOMPARE(station->ChannelCount(), 13);
         const QList<QPoint> expected = {{20, 40},   {220, 40},  {420, 40},  {620, 40},  {20, 220},
                                         {220, 220}, {420, 220}, {620, 220}, {20, 400},  {220, 400},
                                         {420, 400}, {620, 400}, {820, 400}};
@@ -108,7 +120,7 @@ private slots:
 
     void noChannelFileShowsNoPanelAndTheClockRuns() {
         Start();
-        QVERIFY(window->Players.empty());
+        QCOMPARE(station->ChannelCount(), 0);
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages[0].endsWith("File not found"));
         QTRY_VERIFY_WITH_TIMEOUT(window->ClockCaption() != "...", 3000);
@@ -118,7 +130,7 @@ private slots:
     void buttonsFollowTheStateTable() {
         WriteChannels(1);
         Start();
-        TListPlayer* p = window->Players[0];
+        const TListPlayer* p = Channel(0);
         TChannelPanel* panel = window->PanelOf(0);
         struct Step { const char* button; uint8_t state; const char* playCaption; };
         const Step steps[] = {
@@ -142,7 +154,7 @@ private slots:
         list.Items.push_back(item);
         const QString lst = list.SaveToFile(Folder() + "day.lst");
         Start();
-        TListPlayer* p = window->Players[0];
+        const TListPlayer* p = Channel(0);
 
         chosenFile = Folder() + "song.mp3";
         window->ChooseSingleFile(0);
@@ -156,7 +168,9 @@ private slots:
         QCOMPARE(p->DayList.Items.size(), size_t(1));
         QCOMPARE(window->PanelOf(0)->tListFile->text(), lst);
 
-        p->PlayMode = ManualMode;
+        window->ChooseSingleFile(0);
+        QCOMPARE(p->PlayMode, uint8_t(ManualMode));
+        chosenFile = lst;
         window->OpenClick(0);  // the keyboard's open applies the list but keeps the mode
         QCOMPARE(p->PlayMode, uint8_t(ManualMode));
 
@@ -166,8 +180,9 @@ private slots:
         QCOMPARE(p->DayListFile, lst);
         QCOMPARE(window->PanelOf(0)->tListFile->text(), chosenFile);
 
+        chosenFile = Folder() + "song.mp3";
+        window->ChooseSingleFile(0);
         chosenFile.clear();  // a cancelled dialog changes nothing
-        p->PlayMode = ManualMode;
         window->ChooseListFile(0, false);
         QCOMPARE(p->PlayMode, uint8_t(ManualMode));
     }
@@ -176,7 +191,7 @@ private slots:
         WriteChannels(1);
         Start();
         window->PanelOf(0)->tVolume->setValue(2500);
-        QCOMPARE(window->Players[0]->Volume, -7500);
+        QCOMPARE(Channel(0)->Volume, -7500);
         QCOMPARE(channels.at(0)->Volume(), -7500);
     }
 
@@ -190,12 +205,20 @@ private slots:
         panel->SetProgressValue(30000);
         panel->tProgress->setValue(31000);  // a move that is not the operator's drag
         QCOMPARE(channels.at(0)->Position(), 0u);
+        QVERIFY(!panel->ProgressDragging());
 
-        window->ProgressDragging = true;
-        panel->tProgress->setValue(45000);
-        window->ProgressDragging = false;
-        QCOMPARE(channels.at(0)->Position(), 45000u);
+        // A click on the groove, well right of the handle, seeks there and counts as holding the bar.
+        const QPoint groove(panel->tProgress->width() * 9 / 10, panel->tProgress->height() / 2);
+        QTest::mousePress(panel->tProgress, Qt::LeftButton, {}, groove);
+        QVERIFY(panel->ProgressDragging());
+        const uint32_t sought = channels.at(0)->Position();
+        QVERIFY2(sought > 45000 && sought <= 60000, qPrintable(QString::number(sought)));
+        QCOMPARE(uint32_t(panel->tProgress->value()), sought);
         QCOMPARE(channels.at(0)->GetState(), PlayerChannel::Playing);
+        panel->SetProgressValue(1000);  // the player's update while held is not written
+        QTest::mouseRelease(panel->tProgress, Qt::LeftButton, {}, groove);
+        QVERIFY(!panel->ProgressDragging());
+        QCOMPARE(channels.at(0)->Position(), sought);
     }
 
     void wrongPasswordKeepsTheWindowOpenAndEveryChannelPlaying() {
@@ -204,7 +227,7 @@ private slots:
         typedPassword = "guess";
         QVERIFY(!window->close());
         QVERIFY(window->isVisible());
-        for (TListPlayer* p : window->Players) QVERIFY(p->IsRunning());
+        for (int i = 0; i < station->ChannelCount(); ++i) QVERIFY(Channel(i)->IsRunning());
         QVERIFY(!QFile::exists(Folder() + "Tessora.ini"));
     }
 
@@ -222,6 +245,85 @@ private slots:
         QCOMPARE(back.Channels[1].Config.Title, QString("通道2"));
     }
 
+    void thePlayingListFollowsAnyControlOfAPanelAndMarksTheCurrentItem() {
+        // Channel 1's item is current all day; channel 2 has a list of two items.
+        TPlayList allDay, two;
+        PlayItem item;
+        item.Title = "全天";
+        item.Source = "/music/all-day.wav";
+        item.StartTime = 0;
+        item.EndTime = 0.99999;
+        allDay.Items = {item};
+        item.Title = "早";
+        two.Items = {item, item};
+        two.Items[1].Title = "晚";
+        ChannelConfig a, b;
+        a.Title = "甲";
+        a.DayListFile = allDay.SaveToFile(Folder() + "a.lst");
+        b.Title = "乙";
+        b.DayListFile = two.SaveToFile(Folder() + "b.lst");
+        TChannelFile().SaveChannels(Folder() + "tessora.cfg", {a, b});
+        Start();
+
+        struct Case { QWidget* control; int channel; int rows; };
+        const Case cases[] = {
+            {window->PanelOf(1)->tVolume, 1, 2}, {window->PanelOf(0)->tCurFile, 0, 1},
+            {window->PanelOf(1)->tProgress, 1, 2}, {window->PanelOf(0)->LeftG, 0, 1},
+        };
+        for (const Case& c : cases) {
+            QTest::mousePress(c.control, Qt::LeftButton, {}, QPoint(2, 2));
+            QTest::mouseRelease(c.control, Qt::LeftButton, {}, QPoint(2, 2));
+            QCOMPARE(window->ListChannel(), c.channel);
+            QCOMPARE(window->PlayingListView()->rowCount(), c.rows);
+        }
+        window->PanelOf(1)->tStop->setFocus();
+        QCOMPARE(window->ListChannel(), 1);
+        window->PanelOf(0)->tStop->setFocus();
+        QCOMPARE(window->ListChannel(), 0);
+        const auto headings = window->findChildren<QLabel*>();
+        QVERIFY(std::any_of(headings.begin(), headings.end(), [](QLabel* l) { return l->text() == "播放列表 - 甲"; }));
+        // The player takes its item at its first tick; the list shows it within a clock tick.
+        QTRY_VERIFY_WITH_TIMEOUT(window->PlayingListView()->item(0, 0)->text() == "▶ 全天", 5000);
+        QVERIFY(window->PlayingListView()->item(0, 0)->font().bold());
+    }
+
+    void everyPanelCanBeReachedInASmallWindow() {
+        WriteChannels(13);
+        Start(QSize(800, 500));
+        QScrollArea* area = window->PlayerScrollArea();
+        QVERIFY(area->widget()->width() > window->PanelOf(12)->geometry().right());
+        QVERIFY(area->widget()->height() > window->PanelOf(12)->geometry().bottom());
+        area->ensureWidgetVisible(window->PanelOf(12));
+        QVERIFY(area->horizontalScrollBar()->value() > 0);
+        const QRect shown = area->viewport()->rect();
+        const QRect panel(window->PanelOf(12)->mapTo(area->viewport(), QPoint(0, 0)), window->PanelOf(12)->size());
+        QVERIFY(shown.intersects(panel));
+    }
+
+    void stopAllStopsEveryChannelAndTheButtonsSaySo() {
+        WriteChannels(3);
+        Start();
+        QAction* stopAll = nullptr;
+        for (QAction* a : window->findChildren<QAction*>())
+            if (a->text() == "全部停止") stopAll = a;
+        QVERIFY(stopAll && stopAll->isEnabled());
+        stopAll->trigger();
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(Channel(i)->PlayState, uint8_t(PlayStopped));
+            QCOMPARE(window->PanelOf(i)->tPlay->text(), QString(">"));
+        }
+    }
+
+    void aboutNamesTheProgramAndItsLicence() {
+        Start();
+        messages.clear();
+        for (QAction* a : window->findChildren<QAction*>())
+            if (a->text() == "关于...") a->trigger();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].contains("Tessora"));
+        QVERIFY(messages[0].contains("General Public License"));
+    }
+
     void aChannelFileThatFailedPartWayIsKeptAtExit() {
         ChannelConfig a, b;
         a.Title = "a";
@@ -234,8 +336,16 @@ private slots:
         cfg.close();
         Start();
         QCOMPARE(messages.size(), 1);
+        typedPassword = "guess";
+        QVERIFY(!window->close());
+        QVERIFY(toldBeforeClosing.isEmpty());
+        // The right password closes: the settings are written, the channel file is left as it
+        // was, and the operator is told once why.
         typedPassword = "secret";
-        window->close();  // stays open: the message says why
+        QVERIFY(window->close());
+        QVERIFY(QFile::exists(Folder() + "Tessora.ini"));
+        QCOMPARE(toldBeforeClosing.size(), 1);
+        QVERIFY(toldBeforeClosing[0].contains("gone.lsm"));
         QVERIFY(cfg.open(QIODevice::ReadOnly));
         QCOMPARE(cfg.readAll(), before);
     }
