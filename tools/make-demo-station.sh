@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up a demo station in a program folder: generated sounds, two channels on the default
-# output, and day lists whose first bells ring within a minute of now.
+# Sets up a demo station in a program folder: generated sounds, two channels (on two different
+# outputs when the machine has two, otherwise both on the default output), and day lists whose
+# first bells ring within a minute of now.
 #   tools/make-demo-station.sh PROGRAM_FOLDER
 set -euo pipefail
 
@@ -47,6 +48,10 @@ if [ "$(date +%H%M)" -ge 2350 ]; then sleep $(( $(date -d 'tomorrow 00:00:05' +%
     printf '集合铃\t%s\t%s\tfile\t%s\t1\t0\t循环播放\n' "$(at 150)" "$(at 165)" "$sounds/bell.wav"
 } | "$cli" make-list "$lists/操场"
 
-printf '教学楼\t0\t0\t0\t0\t%s\t\n操场\t0\t0\t0\t-600\t%s\t\n' "$lists/教学楼.lst" "$lists/操场.lst" \
+# Index 0 is the default output; two more lines mean two outputs of their own.
+cards=(0 0)
+if [ "$("$cli" devices | wc -l)" -ge 3 ]; then cards=(1 2); fi
+printf '教学楼\t%s\t0\t0\t0\t%s\t\n操场\t%s\t0\t0\t-600\t%s\t\n' \
+    "${cards[0]}" "$lists/教学楼.lst" "${cards[1]}" "$lists/操场.lst" \
     | "$cli" make-channels "$folder/tessora.cfg"
-echo "Demo station set up in $folder: the first bell rings at $(at 20)."
+echo "Demo station set up in $folder: the first bell rings at $(at 20) (outputs ${cards[0]} and ${cards[1]})."
