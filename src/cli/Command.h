@@ -33,5 +33,6 @@ struct CliCommand {
 
 std::vector<CliCommand> listCommands();   // timetable and configuration files
 std::vector<CliCommand> audioCommands();  // devices, probe, play
+std::vector<CliCommand> stationCommands();  // where, autostart
 
 }  // namespace tessora::cli

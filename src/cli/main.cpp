@@ -14,6 +14,7 @@ namespace {
 std::vector<CliCommand> allCommands() {
     auto commands = listCommands();
     for (auto& c : audioCommands()) commands.push_back(std::move(c));
+    for (auto& c : stationCommands()) commands.push_back(std::move(c));
     return commands;
 }
 

@@ -4,7 +4,6 @@
 #include "FileError.h"
 #include "IniFile.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -75,8 +74,6 @@ private:
 QString MainWindowTitle(const SystemSettings& settings) {
     return settings.ShowSystemName ? settings.SystemName : kDefaultSystemName;
 }
-
-QString ProgramFolder() { return QCoreApplication::applicationDirPath() + "/"; }
 
 std::unique_ptr<PasswordStore> MakeUserPasswordStore(const QString& fileOverride) {
     return std::make_unique<UserPasswordStore>(fileOverride);

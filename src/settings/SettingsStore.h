@@ -40,9 +40,6 @@ struct MainWindowSettings {
 // The title the main window shows.
 QString MainWindowTitle(const SystemSettings& settings);
 
-// The folder of the executable, with its trailing separator.
-QString ProgramFolder();
-
 // Where the administrator password lives: per user, surviving between runs.
 class PasswordStore {
 public:

@@ -3,6 +3,7 @@
 #include "SettingsStore.h"
 #include "SignalExit.h"
 #include "Station.h"
+#include "StationFolder.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -10,6 +11,8 @@
 #include <QPointer>
 #include <QScreen>
 #include <QTranslator>
+
+#include <cstdio>
 
 namespace {
 
@@ -30,8 +33,13 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(TESSORA_VERSION);
     LoadQtTranslations(app);
 
+    const QString stationFolder = tessora::StationFolder();
+    QString error;
+    if (!tessora::PrepareStationFolder(stationFolder, tessora::ShippedFilesFolder(QCoreApplication::applicationDirPath()), &error))
+        std::fprintf(stderr, "tessora: %s\n", qPrintable(error));
+
     const auto passwords = tessora::MakeUserPasswordStore();
-    tessora::TStation station(tessora::ProgramFolder(), *passwords, tessora::MixerChannelFactory());
+    tessora::TStation station(stationFolder, *passwords, tessora::MixerChannelFactory());
     QPointer<tessora::TfrmMain> window = new tessora::TfrmMain(station, tessora::MainWindowServices::Platform());
     window->setAttribute(Qt::WA_DeleteOnClose);
     tessora::CatchTerminationSignals([window] {

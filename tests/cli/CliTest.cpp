@@ -3,7 +3,9 @@
 #include "ChannelFile.h"
 #include "TempFolder.h"
 
+#include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
@@ -16,8 +18,10 @@ struct CliRun {
     QString out, err;
 };
 
-CliRun Cli(const QStringList& args, const QByteArray& input = {}) {
+CliRun Cli(const QStringList& args, const QByteArray& input = {},
+           const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(env);
     process.start(TESSORA_CLI, args);
     process.write(input);
     process.closeWriteChannel();
@@ -185,4 +189,32 @@ TEST(Cli, ADayListCutShortIsReportedByListAndDue) {
                                     QStringList{"due", dir.Path("cut.lst"), "2026-12-10T08:00:10"},
                                     QStringList{"due", dir.Path("week.lsm"), "2026-12-07T08:00:10"}})
         ExpectFailure(Cli(args), "cut.lst: List is damaged: 2300 bytes");
+}
+
+TEST(Cli, AutostartOnOffAndStatus) {
+    TempFolder dir;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", dir.Path("config"));
+    const QString entry = dir.Path("config/autostart/tessora.desktop");
+    const QString program = QFileInfo(TESSORA_CLI).absolutePath() + "/tessora";
+    struct Step { const char* what; QString out; };
+    const Step steps[] = {
+        {"status", "off\t" + entry + "\n"},
+        {"on", "on\t" + entry + "\t" + program + "\n"},
+        {"status", "on\t" + entry + "\t" + program + "\n"},
+        {"off", "off\t" + entry + "\n"},
+        {"off", "off\t" + entry + "\n"},
+    };
+    for (const Step& step : steps) {
+        const CliRun run = Cli({"autostart", step.what}, {}, env);
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out, step.out) << step.what;
+    }
+    ExpectFailure(Cli({"autostart", "maybe"}, {}, env), "usage: tessora-cli autostart on|off|status");
+}
+
+TEST(Cli, WhereNamesTheProgramFolderOfACopyInAFolderOfItsOwn) {
+    const CliRun run = Cli({"where"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, QFileInfo(TESSORA_CLI).absolutePath() + "/\n");
 }
