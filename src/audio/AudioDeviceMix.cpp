@@ -58,6 +58,8 @@ bool IsMixableFormat(const PcmFormat& format) {
 
 class RingBuffer : public AudioDeviceBuffer {
 public:
+    // `swr` converts to the device's format; null when the rates are the same, which is mixed
+    // directly.
     RingBuffer(std::shared_ptr<DeviceMix> mix, const PcmFormat& format, uint32_t bytes, SwrContext* swr,
                bool lost)
         : mix_(std::move(mix)), format_(format), data_(bytes, format.bitsPerSample == 8 ? 0x80 : 0),
@@ -69,6 +71,7 @@ public:
     }
 
     uint32_t Size() const override { return uint32_t(data_.size()); }
+    const uint8_t* Bytes() const override { return data_.data(); }
 
     AudioResult GetCurrentPosition(uint32_t& playCursor) override {
         if (lost_) return audio_result::BufferLost;
@@ -141,6 +144,10 @@ public:
     void MixInto(float* mix, uint32_t frames, const PcmFormat& device) {
         std::lock_guard lock(mutex_);
         if (!playing_ || lost_) return;
+        if (!swr_) {
+            MixDirect(mix, frames, device.channels);
+            return;
+        }
         const uint32_t outChannels = device.channels;
         const uint32_t capacity = 2 * frames + 256;
         if (converted_.size() < capacity * outChannels) converted_.resize(capacity * outChannels);
@@ -177,10 +184,39 @@ public:
     }
 
 private:
+    float SampleAt(uint32_t offset) const {
+        if (format_.bitsPerSample == 8) return float(int(data_[offset]) - 0x80) * (1.0f / 128.0f);
+        int16_t sample;
+        std::memcpy(&sample, data_.data() + offset, sizeof sample);
+        return float(sample) * (1.0f / 32768.0f);
+    }
+
+    // The same rate: the ring's samples go straight into the mix, as the converter would scale
+    // them, without a copy in between.
+    void MixDirect(float* mix, uint32_t frames, uint32_t outChannels) {
+        const uint32_t blockAlign = format_.BlockAlign();
+        const uint32_t sampleBytes = format_.bitsPerSample / 8;
+        const uint32_t size = uint32_t(data_.size());
+        for (uint32_t i = 0; i < frames; ++i) {
+            const float first = SampleAt(cursor_);
+            const float second = format_.channels == 2 ? SampleAt(cursor_ + sampleBytes) : first;
+            if (outChannels == 2) {
+                mix[2 * i] += first * leftGain_;
+                mix[2 * i + 1] += second * rightGain_;
+            } else {
+                // Stereo into a mono output is the mean of both sides.
+                mix[i] += (format_.channels == 2 ? first * 0.5f + second * 0.5f : first) * leftGain_;
+            }
+            cursor_ += blockAlign;
+            if (cursor_ >= size) cursor_ = 0;
+        }
+    }
+
     // The cursor less what has been taken from the ring but not yet mixed.
     uint32_t HeardCursor() const {
         const uint32_t blockAlign = format_.BlockAlign();
         const int64_t ringFrames = int64_t(data_.size() / blockAlign);
+        if (!swr_) return cursor_;
         const PcmFormat& device = mix_->Format();
         int64_t heldBack = av_rescale_rnd(convertedFrames_, format_.sampleRate, device.sampleRate, AV_ROUND_NEAR_INF) +
                            swr_get_delay(swr_, format_.sampleRate);
@@ -191,7 +227,7 @@ private:
 
     void DropConverted() {
         convertedFrames_ = 0;
-        swr_init(swr_);  // forgets the resampler's history
+        if (swr_) swr_init(swr_);  // forgets the resampler's history
     }
 
     void UpdateGains() {
@@ -224,8 +260,11 @@ AudioResult DeviceMix::CreateBuffer(const PcmFormat& format, uint32_t bytes,
                                     std::unique_ptr<AudioDeviceBuffer>& buffer) {
     if (!IsMixableFormat(format)) return audio_result::BadFormat;
     if (bytes < format.BlockAlign() || bytes % format.BlockAlign() != 0) return audio_result::InvalidParam;
-    SwrContext* swr = MakeConverter(format, format_);
-    if (!swr) return audio_result::BadFormat;
+    SwrContext* swr = nullptr;
+    if (format.sampleRate != format_.sampleRate) {
+        swr = MakeConverter(format, format_);
+        if (!swr) return audio_result::BadFormat;
+    }
     auto ring = std::make_unique<RingBuffer>(shared_from_this(), format, bytes, swr, lost_.load());
     {
         std::lock_guard lock(mutex_);

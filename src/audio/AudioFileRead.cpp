@@ -3,8 +3,16 @@
 #include "FfmpegDecoder.h"
 #include "MidiDecoder.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cstring>
+
+#include <sys/stat.h>
+
+extern "C" {
+#include <libavutil/error.h>
+}
 
 namespace tessora {
 
@@ -13,8 +21,36 @@ namespace {
 constexpr MediaTime kMediaUnitsPerSecond = 1000 * kMediaUnitsPerMs;
 constexpr int64_t kInvalidPointer = 0x80004003;
 
+// Rates the output layer can play; a header outside them is damaged or made to harm.
+constexpr uint32_t kMinSampleRate = 100;
+constexpr uint32_t kMaxSampleRate = 384000;
+// The longest length a channel can report (its milliseconds are 32-bit).
+constexpr MediaTime kMaxDuration = MediaTime(0x7FFFFFFF) * kMediaUnitsPerMs;
+
+// A pipe, a device or a socket blocks or never ends when read: refused before anything opens it.
+void RefuseIfNotRegularFile(const QString& fileName) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(fileName).constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return;  // a missing file is reported by the decoder's own open
+    const QString what = S_ISDIR(info.st_mode) ? QStringLiteral("a folder")
+                         : S_ISFIFO(info.st_mode) ? QStringLiteral("a pipe (FIFO)")
+                         : S_ISSOCK(info.st_mode) ? QStringLiteral("a socket")
+                                                  : QStringLiteral("a device");
+    throw EAudioReadError(QStringLiteral("Not a regular file: %1 cannot be played.").arg(what), AVERROR(EINVAL));
+}
+
+void RefuseUnplayableFormat(const WaveFormatEx& format) {
+    if (format.nSamplesPerSec < kMinSampleRate || format.nSamplesPerSec > kMaxSampleRate)
+        throw EAudioReadError(QStringLiteral("Unsupported sample rate: %1 Hz.").arg(format.nSamplesPerSec),
+                              AVERROR_INVALIDDATA);
+    if (format.nBlockAlign == 0)
+        throw EAudioReadError(QStringLiteral("Unsupported audio format: no channels or sample size."),
+                              AVERROR_INVALIDDATA);
+}
+
 // FFmpeg reads no MIDI files; they are rendered by a synthesizer instead.
 std::unique_ptr<TAudioFileReader::Decoder> OpenDecoder(const QString& fileName) {
+    RefuseIfNotRegularFile(fileName);
     if (LooksLikeMidiFile(fileName))
         return std::make_unique<MidiDecoder>(fileName);
     return std::make_unique<FfmpegDecoder>(fileName);
@@ -29,7 +65,8 @@ WaveFormatEx TAudioFileReader::Decoder::PcmFormat(uint32_t sampleRate, uint16_t 
     format.nSamplesPerSec = sampleRate;
     format.wBitsPerSample = bitsPerSample;
     format.nBlockAlign = uint16_t(channels * bitsPerSample / 8);
-    format.nAvgBytesPerSec = sampleRate * format.nBlockAlign;
+    // In 64 bits: a damaged header's rate must not wrap to a small figure (it is refused later).
+    format.nAvgBytesPerSec = uint32_t(std::min<uint64_t>(uint64_t(sampleRate) * format.nBlockAlign, UINT32_MAX));
     format.cbSize = 0;
     return format;
 }
@@ -50,7 +87,14 @@ uint32_t TAudioFileReader::Decoder::Read(uint8_t* dest, uint32_t size) {
 TAudioFileReader::TAudioFileReader(const QString& fileName)
     : fileName_(fileName), decoder_(OpenDecoder(fileName)) {
     waveFormat_ = decoder_->Format();
-    duration_ = TimeAtByte(decoder_->FrameCount() * waveFormat_.nBlockAlign);
+    RefuseUnplayableFormat(waveFormat_);
+    // A header may claim any length: whole seconds apart, the figure cannot overflow.
+    const int64_t frames = std::max<int64_t>(0, decoder_->FrameCount());
+    const int64_t rate = waveFormat_.nSamplesPerSec;
+    const int64_t seconds = frames / rate;
+    duration_ = seconds > kMaxDuration / kMediaUnitsPerSecond
+                    ? kMaxDuration
+                    : std::min(kMaxDuration, seconds * kMediaUnitsPerSecond + frames % rate * kMediaUnitsPerSecond / rate);
 }
 
 TAudioFileReader::~TAudioFileReader() = default;

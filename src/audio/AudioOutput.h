@@ -46,6 +46,8 @@ class AudioDeviceBuffer {
 public:
     virtual ~AudioDeviceBuffer() = default;
     virtual uint32_t Size() const = 0;
+    // The ring's bytes, for reading what was written; they stay where they are while it lives.
+    virtual const uint8_t* Bytes() const = 0;
     // The offset the device will consume next; it advances only by what was really consumed.
     virtual AudioResult GetCurrentPosition(uint32_t& playCursor) = 0;
     virtual AudioResult SetCurrentPosition(uint32_t playCursor) = 0;

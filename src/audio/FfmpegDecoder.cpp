@@ -66,10 +66,28 @@ uint32_t BigEndian32(const uint8_t* p) {
 struct Mp3Tag {
     int64_t frames = 0;
     int64_t samplesPerFrame = 0;
+    int64_t bytes = 0;           // of the frames, when the header says (0: it does not)
+    int64_t leastFrameBytes = 0; // the smallest frame this version, layer and rate allow
+    int64_t bytesPresent = 0;    // in the file from the header's frame on
     bool gapless = false;  // delay and padding are known
     int64_t delay = 0;
     int64_t padding = 0;
 };
+
+// The bytes of the smallest frame: the lowest bit rate at the file's sample rate.
+int64_t LeastFrameBytes(int version, int layer, int rateIndex, int64_t samplesPerFrame) {
+    static const int kRates[3] = {44100, 48000, 32000};
+    const int64_t rate = kRates[rateIndex] >> (version == 3 ? 0 : version == 2 ? 1 : 2);
+    const int64_t leastBitRate = version == 3 ? 32000 : layer == 3 ? 32000 : 8000;
+    return samplesPerFrame * leastBitRate / 8 / rate;
+}
+
+// Whether a cut file still holds the frames its header counts: the header is written first
+// and knows nothing of a copy that stopped half way.
+bool HeaderLengthFits(const Mp3Tag& tag) {
+    if (tag.bytes > 0) return tag.bytesPresent >= tag.bytes * 9 / 10;
+    return tag.bytesPresent >= tag.frames * tag.leastFrameBytes * 9 / 10;
+}
 
 std::optional<Mp3Tag> ReadMp3Tag(const QString& fileName) {
     QFile file(fileName);
@@ -102,6 +120,8 @@ std::optional<Mp3Tag> ReadMp3Tag(const QString& fileName) {
         const bool mpeg1 = version == 3;
         Mp3Tag tag;
         tag.samplesPerFrame = layer == 3 ? 384 : (layer == 2 || mpeg1) ? 1152 : 576;
+        tag.leastFrameBytes = LeastFrameBytes(version, layer, rateIndex, tag.samplesPerFrame);
+        tag.bytesPresent = file.size() - start - i;
         const qsizetype xing = i + 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
         const qsizetype vbri = i + 4 + 32;
         if (xing + 8 <= size && (std::memcmp(d + xing, "Xing", 4) == 0 || std::memcmp(d + xing, "Info", 4) == 0)) {
@@ -111,7 +131,10 @@ std::optional<Mp3Tag> ReadMp3Tag(const QString& fileName) {
                 return std::nullopt;
             tag.frames = BigEndian32(d + p);
             p += 4;
-            if (flags & 2) p += 4;
+            if (flags & 2) {
+                if (p + 4 <= size) tag.bytes = BigEndian32(d + p);
+                p += 4;
+            }
             if (flags & 4) p += 100;
             if (flags & 8) p += 4;
             if (p + 24 <= size && (std::memcmp(d + p, "LAME", 4) == 0 || std::memcmp(d + p, "Lavf", 4) == 0 ||
@@ -124,6 +147,7 @@ std::optional<Mp3Tag> ReadMp3Tag(const QString& fileName) {
             return tag;
         }
         if (vbri + 18 <= size && std::memcmp(d + vbri, "VBRI", 4) == 0) {
+            tag.bytes = BigEndian32(d + vbri + 10);
             tag.frames = BigEndian32(d + vbri + 14);
             return tag;
         }
@@ -254,7 +278,8 @@ int64_t FfmpegDecoder::CountFrames() {
             const int64_t raw = tag->frames * tag->samplesPerFrame;
             if (tag->gapless)
                 SetGaplessTrim(raw, tag->delay, tag->padding);
-            return RawToOutput(raw);
+            // A cut file: the frames that are there tell its length (the tail trim lies past them).
+            return RawToOutput(HeaderLengthFits(*tag) ? raw : std::min(raw, ScanPacketFrames()));
         }
         return ScanPacketFrames();
     }
@@ -552,10 +577,13 @@ void FfmpegDecoder::SeekInContainer(int64_t raw) {
 // before the checkpoint's, since their demuxers may land a little after the time asked for;
 // the frames up to the checkpoint are dropped.
 void FfmpegDecoder::SeekToCheckpoint(const Checkpoint& checkpoint, int64_t raw) {
-    const AVRational timeBase = demuxer_->streams[stream_]->time_base;
-    const int64_t earlier = checkpoint.pts - av_rescale_q(1, AVRational{1, 1}, timeBase);
+    // Only checkpoints found again by time have one: those of a plain mp3 file carry no time.
+    const auto earlier = [&] {
+        const AVRational timeBase = demuxer_->streams[stream_]->time_base;
+        return checkpoint.pts - av_rescale_q(1, AVRational{1, 1}, timeBase);
+    };
     const int result = ownTrimming_ ? av_seek_frame(demuxer_, stream_, checkpoint.pos, AVSEEK_FLAG_BYTE)
-                                    : av_seek_frame(demuxer_, stream_, earlier, AVSEEK_FLAG_BACKWARD);
+                                    : av_seek_frame(demuxer_, stream_, earlier(), AVSEEK_FLAG_BACKWARD);
     if (result < 0) {
         RewindAndSkipTo(raw);
         return;

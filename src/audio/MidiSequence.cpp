@@ -121,12 +121,13 @@ QByteArray CompleteTrack(const QByteArray& track) {
 // libsmf trusts a file's chunk lengths and stops the program at a track that ends without
 // its end-of-track event; it is given a copy in which every track is whole, the tracks of a
 // cut file being cut at their last complete event. Nothing when there is no valid MIDI header,
-// or timing in SMPTE frames, which libsmf cannot play (and on refusing leaks).
+// timing in SMPTE frames, or format 2 (independent sequences): libsmf cannot play those, and
+// leaks on refusing them.
 QByteArray WellFormedMidi(const QByteArray& data) {
     if (data.size() < 14 || !data.startsWith("MThd") || BigEndianAt(data, 4, 4) < 6)
         return {};
     const uint32_t format = BigEndianAt(data, 8, 2), division = BigEndianAt(data, 12, 2);
-    if (format > 2 || division == 0 || (division & 0x8000))
+    if (format > 1 || division == 0 || (division & 0x8000))
         return {};
     qsizetype at = 8 + qsizetype(BigEndianAt(data, 4, 4));
     QByteArray tracks;

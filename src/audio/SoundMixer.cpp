@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QHash>
+#include <QTimerEvent>
 #include <QtDebug>
 
 #include <algorithm>
@@ -28,8 +30,44 @@ uint32_t TickCount() {
 uint8_t SilenceByte(uint32_t bitsPerSample) { return bitsPerSample == 8 ? 0x80 : 0x00; }
 
 const QEvent::Type kNotifyEvent = QEvent::Type(QEvent::registerEventType());
+const QEvent::Type kOpenEvent = QEvent::Type(QEvent::registerEventType());
+
+// Bytes the decoder delivers per piece on their way into the device buffer (about 0.19 s of
+// 44.1 kHz 16-bit stereo sound).
+constexpr uint32_t kScratchBytes = 32 * 1024;
+// Channels that keep this many opens stuck in a file system start no more.
+constexpr size_t kMaxStuckOpens = 4;
+
+// Refuses what a channel cannot play; returns the length in milliseconds.
+uint32_t CheckPlayable(const TAudioFileReader& reader) {
+    const uint32_t length = uint32_t(std::max<MediaTime>(0, reader.Duration() / kMediaUnitsPerMs));
+    if (length == 0) throw std::runtime_error("Audio file is empty.");
+    const WaveFormatEx& format = reader.WaveFormat();
+    if (format.nChannels != 1 && format.nChannels != 2) throw std::runtime_error("Invalid number of channels.");
+    if (format.wBitsPerSample != 8 && format.wBitsPerSample != 16)
+        throw std::runtime_error("Invalid number of bits per sample.");
+    return length;
+}
+
+// Whole sample frames only: a ring or a silence step that split a frame would shift every later
+// sample by a byte.
+uint32_t WholeFrames(uint64_t bytes, uint32_t blockAlign) { return uint32_t(bytes - bytes % blockAlign); }
+
+uint64_t BytesPerSecond(const WaveFormatEx& format) {
+    return format.nAvgBytesPerSec ? format.nAvgBytesPerSec : uint64_t(format.nSamplesPerSec) * format.nBlockAlign;
+}
+
+uint32_t RingBytes(const WaveFormatEx& format) {
+    return WholeFrames(BytesPerSecond(format) * TSoundMixerChannel::kBufferTime / 1000, format.nBlockAlign);
+}
 
 }  // namespace
+
+TFileStamp TFileStamp::Of(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return {};
+    return {true, info.size(), info.lastModified().toMSecsSinceEpoch()};
+}
 
 QString DirectXErrorText(AudioResult code) {
     static const QHash<AudioResult, QString> texts = {
@@ -209,24 +247,110 @@ class ChannelNotifier : public QObject {
 public:
     explicit ChannelNotifier(TSoundMixerChannel* channel) : channel_(channel) {}
     bool event(QEvent* event) override {
-        if (event->type() != kNotifyEvent) return QObject::event(event);
-        channel_->DeliverNotifications();
-        return true;
+        if (event->type() == kNotifyEvent) {
+            channel_->DeliverNotifications();
+            return true;
+        }
+        if (event->type() == kOpenEvent) {
+            channel_->FinishOpen();
+            return true;
+        }
+        return QObject::event(event);
+    }
+    void StartOpenTimer(int ms) {
+        StopOpenTimer();
+        openTimer_ = startTimer(ms, Qt::PreciseTimer);
+    }
+    void StopOpenTimer() {
+        if (openTimer_) killTimer(openTimer_);
+        openTimer_ = 0;
+    }
+
+protected:
+    void timerEvent(QTimerEvent* event) override {
+        if (event->timerId() != openTimer_) return;
+        StopOpenTimer();
+        channel_->OpenTimedOut();
     }
 
 private:
     TSoundMixerChannel* channel_;
+    int openTimer_ = 0;
+};
+
+// One open off the owner's thread: what it was asked, and what it made.
+struct TSoundMixerChannel::OpenJob {
+    uint64_t generation = 0;
+    std::optional<TOpenResult> knownFailure;
+    std::unique_ptr<TAudioFileReader> reader;
+    std::vector<uint8_t> prefill;
+    TOpenResult result;
+
+    void Run() {
+        try {
+            result.stamp = TFileStamp::Of(result.fileName);
+            if (knownFailure && knownFailure->stamp == result.stamp) {
+                result.error = knownFailure->error;
+                return;
+            }
+            auto opened = std::make_unique<TAudioFileReader>(result.fileName);
+            CheckPlayable(*opened);
+            prefill.resize(RingBytes(opened->WaveFormat()));
+            prefill.resize(opened->Read(prefill.data(), uint32_t(prefill.size())));
+            reader = std::move(opened);
+        } catch (const std::exception& e) {
+            result.error = QString::fromUtf8(e.what());
+            if (result.error.isEmpty()) result.error = QStringLiteral("unknown error");
+        }
+    }
+};
+
+// Where finished opens wait for the owner's thread. Shared with the open threads, so that one
+// stuck in a file system outlives the channel harmlessly.
+struct TSoundMixerChannel::OpenMailbox {
+    std::mutex mutex;
+    QObject* notifier = nullptr;      // null once the channel is gone
+    uint64_t wanted = 0;              // the open the channel waits for; 0 for none
+    std::shared_ptr<OpenJob> done;    // its result, once there
+    std::vector<QString> running;     // files whose open threads have not returned
+
+    // Hands the job over when the channel still waits for it; false when it is stale.
+    bool Deliver(std::shared_ptr<OpenJob>& job) {
+        std::lock_guard lock(mutex);
+        if (!notifier || wanted != job->generation) return false;
+        done = std::move(job);
+        // Posted under the mutex: the channel clears `notifier` under it before freeing it.
+        QCoreApplication::postEvent(notifier, new QEvent(kOpenEvent));
+        return true;
+    }
+
+    static void RunOnThread(std::shared_ptr<OpenJob> job, std::shared_ptr<OpenMailbox> mailbox) {
+        job->Run();
+        const QString fileName = job->result.fileName;
+        if (!mailbox->Deliver(job)) job.reset();  // a stale reader closes here, off the owner's thread
+        std::lock_guard lock(mailbox->mutex);
+        const auto at = std::find(mailbox->running.begin(), mailbox->running.end(), fileName);
+        if (at != mailbox->running.end()) mailbox->running.erase(at);
+    }
 };
 
 TSoundMixerChannel::TSoundMixerChannel(TSoundMixer* mixer) : mixer_(mixer) {
     positions_.Clear();
     ResetPlayback();
     notifier_ = std::make_unique<ChannelNotifier>(this);
+    mailbox_ = std::make_shared<OpenMailbox>();
+    mailbox_->notifier = notifier_.get();
     thread_ = std::thread([this] { RunUpdates(); });
     mixer_->Attach(this);
 }
 
 TSoundMixerChannel::~TSoundMixerChannel() {
+    {
+        std::lock_guard lock(mailbox_->mutex);
+        mailbox_->notifier = nullptr;  // an open still running delivers nothing from now on
+        mailbox_->wanted = 0;
+        mailbox_->done.reset();
+    }
     mixer_->Detach(this);
     SetActive(false);
     {
@@ -248,6 +372,7 @@ TSoundMixerChannel::Lock TSoundMixerChannel::TryLock() {
 }
 
 void TSoundMixerChannel::Open(const QString& fileName) {
+    AbandonOpen();
     auto lock = TryLock();
     if (!lock) return;
     CloseFile();
@@ -255,22 +380,103 @@ void TSoundMixerChannel::Open(const QString& fileName) {
         std::lock_guard pending(pendingMutex_);
         pendingEnds_ = 0;  // an end of the previous file is no news for this one
     }
-    if (!fileName.isEmpty()) {
-        auto reader = std::make_unique<TAudioFileReader>(fileName);
-        const uint32_t length = uint32_t(std::max<MediaTime>(0, reader->Duration() / kMediaUnitsPerMs));
-        if (length == 0) throw std::runtime_error("Audio file is empty.");
-        const WaveFormatEx& format = reader->WaveFormat();
-        if (format.nChannels != 1 && format.nChannels != 2) throw std::runtime_error("Invalid number of channels.");
-        if (format.wBitsPerSample != 8 && format.wBitsPerSample != 16)
-            throw std::runtime_error("Invalid number of bits per sample.");
-        sampleRate_ = format.nSamplesPerSec;
-        channels_ = format.nChannels;
-        bitsPerSample_ = format.wBitsPerSample;
-        blockAlign_ = format.nBlockAlign;
-        length_ = length;
-        reader_ = std::move(reader);
-    }
+    if (!fileName.isEmpty()) TakeReader(std::make_unique<TAudioFileReader>(fileName));
     fileName_ = fileName;
+}
+
+void TSoundMixerChannel::TakeReader(std::unique_ptr<TAudioFileReader> reader) {
+    length_ = CheckPlayable(*reader);
+    const WaveFormatEx& format = reader->WaveFormat();
+    sampleRate_ = format.nSamplesPerSec;
+    channels_ = format.nChannels;
+    bitsPerSample_ = format.wBitsPerSample;
+    blockAlign_ = format.nBlockAlign;
+    reader_ = std::move(reader);
+}
+
+void TSoundMixerChannel::OpenAsync(const QString& fileName, OpenDone done, std::optional<TOpenResult> knownFailure) {
+    Open(QString());
+    if (fileName.isEmpty()) return;
+    auto job = std::make_shared<OpenJob>();
+    job->generation = ++openGeneration_;
+    job->result.fileName = fileName;
+    job->knownFailure = std::move(knownFailure);
+    openingFile_ = fileName;
+    openDone_ = std::move(done);
+    bool start = true;
+    {
+        std::lock_guard lock(mailbox_->mutex);
+        mailbox_->wanted = job->generation;
+        const auto& running = mailbox_->running;
+        // A file whose open is stuck is not tried again, and a channel holds only a few such opens.
+        if (std::find(running.begin(), running.end(), fileName) != running.end()) {
+            job->result.error = QStringLiteral("The file is still opening after %1 seconds.").arg(kOpenTimeoutMs / 1000);
+            start = false;
+        } else if (running.size() >= kMaxStuckOpens) {
+            job->result.error = QStringLiteral("Too many files on this channel are still opening.");
+            start = false;
+        } else {
+            mailbox_->running.push_back(fileName);
+        }
+    }
+    if (!start) {
+        mailbox_->Deliver(job);
+        return;
+    }
+    notifier_->StartOpenTimer(kOpenTimeoutMs);
+    // Detached: a thread stuck in the kernel must not hold up anything, the program's end included.
+    std::thread(&OpenMailbox::RunOnThread, std::move(job), mailbox_).detach();
+}
+
+void TSoundMixerChannel::AbandonOpen() {
+    if (openingFile_.isEmpty()) return;
+    std::shared_ptr<OpenJob> abandoned;
+    {
+        std::lock_guard lock(mailbox_->mutex);
+        mailbox_->wanted = 0;
+        abandoned = std::move(mailbox_->done);
+    }
+    notifier_->StopOpenTimer();
+    openingFile_.clear();
+    openDone_ = nullptr;
+}
+
+void TSoundMixerChannel::FinishOpen() {
+    std::shared_ptr<OpenJob> job;
+    {
+        std::lock_guard lock(mailbox_->mutex);
+        if (!mailbox_->done || mailbox_->done->generation != mailbox_->wanted) return;
+        job = std::move(mailbox_->done);
+        mailbox_->wanted = 0;
+    }
+    notifier_->StopOpenTimer();
+    openingFile_.clear();
+    const OpenDone done = std::move(openDone_);
+    openDone_ = nullptr;
+    if (job->result.error.isEmpty()) {
+        // The update thread is idle without a buffer: the lock comes at once.
+        std::lock_guard lock(lock_);
+        CloseFile();
+        {
+            std::lock_guard pending(pendingMutex_);
+            pendingEnds_ = 0;
+        }
+        TakeReader(std::move(job->reader));
+        prefill_ = std::move(job->prefill);
+        fileName_ = job->result.fileName;
+    }
+    // Last: the handler may free the channel.
+    if (done) done(job->result);
+}
+
+void TSoundMixerChannel::OpenTimedOut() {
+    if (openingFile_.isEmpty()) return;
+    TOpenResult result;
+    result.fileName = openingFile_;
+    result.error = QStringLiteral("The file did not open within %1 seconds.").arg(kOpenTimeoutMs / 1000);
+    const OpenDone done = openDone_;
+    AbandonOpen();
+    if (done) done(result);
 }
 
 void TSoundMixerChannel::ResetPlayback() {
@@ -279,7 +485,8 @@ void TSoundMixerChannel::ResetPlayback() {
     writePos_ = 0;
     primed_ = endArmed_ = dataHeld_ = false;
     endPos_ = -1;
-    endMargin_ = chunkSize_ = 0;
+    lastEndDistance_ = 0;
+    chunkSize_ = 0;
     positions_.Clear();
 }
 
@@ -294,17 +501,20 @@ void TSoundMixerChannel::CloseBuffer() {
             failure = std::current_exception();
         }
         buffer_->Stop();
-        buffer_.reset();
+        if (dataHeld_)
+            lentBuffer_ = std::move(buffer_);
+        else
+            buffer_.reset();
     }
     SetActive(false);
-    if (dataHeld_) lentMirror_ = std::move(mirror_);
-    std::vector<uint8_t>().swap(mirror_);
+    std::vector<uint8_t>().swap(scratch_);
     ResetPlayback();
     if (failure) std::rethrow_exception(failure);
 }
 
 void TSoundMixerChannel::CloseFile() {
     CloseBuffer();
+    DropPrefill();
     reader_.reset();
     volume_ = 0;
     pan_ = 0;
@@ -316,14 +526,10 @@ void TSoundMixerChannel::CloseFile() {
 void TSoundMixerChannel::CreateBuffer() {
     if (buffer_) return;
     if (!reader_) throw std::runtime_error("No file opened");
-    const uint64_t bytesPerSecond =
-        reader_->WaveFormat().nAvgBytesPerSec ? reader_->WaveFormat().nAvgBytesPerSec : sampleRate_ * blockAlign_;
-    // Whole sample frames only: a ring or a silence step that split a frame would shift every
-    // later sample by a byte.
-    const auto wholeFrames = [this](uint64_t bytes) { return uint32_t(bytes - bytes % blockAlign_); };
-    const uint32_t bufferSize = wholeFrames(bytesPerSecond * kBufferTime / 1000);
-    const uint32_t endMargin = uint32_t(uint64_t(bufferSize) * 40 / 100);
-    const uint32_t chunkSize = std::max(blockAlign_, wholeFrames(uint64_t(period_) * 200 * bytesPerSecond / 100000));
+    const uint64_t bytesPerSecond = BytesPerSecond(reader_->WaveFormat());
+    const uint32_t bufferSize = RingBytes(reader_->WaveFormat());
+    const uint32_t chunkSize =
+        std::max(blockAlign_, WholeFrames(uint64_t(period_) * 200 * bytesPerSecond / 100000, blockAlign_));
 
     std::shared_ptr<AudioDevice> device = mixer_->GetDevice();
     std::unique_ptr<AudioDeviceBuffer> buffer;
@@ -331,9 +537,8 @@ void TSoundMixerChannel::CreateBuffer() {
                                           bufferSize, buffer));
     CheckAudioResult(buffer->SetVolume(volume_));
     CheckAudioResult(buffer->SetPan(pan_));
-    mirror_.assign(bufferSize, SilenceByte(bitsPerSample_));
+    scratch_.resize(std::max(blockAlign_, WholeFrames(kScratchBytes, blockAlign_)));
     bufferSize_ = bufferSize;
-    endMargin_ = endMargin;
     chunkSize_ = chunkSize;
     buffer_ = std::move(buffer);
 }
@@ -381,6 +586,7 @@ void TSoundMixerChannel::Stop() {
     primed_ = false;
     endPos_ = -1;
     endArmed_ = false;
+    DropPrefill();
     reader_->Seek(0);
 }
 
@@ -388,6 +594,7 @@ void TSoundMixerChannel::Seek(uint32_t ms) {
     auto lock = TryLock();
     if (!lock || !reader_) return;
     Stop();
+    DropPrefill();
     reader_->Seek(MediaTime(ms) * kMediaUnitsPerMs);
 }
 
@@ -402,7 +609,10 @@ uint32_t TSoundMixerChannel::Position() {
             HandleBufferLost();
         }
     }
-    return reader_ ? uint32_t(reader_->Position() / kMediaUnitsPerMs) : 0;
+    if (!reader_) return 0;
+    // The reader stands after the sound decoded ahead; that sound starts where it read from.
+    const MediaTime at = prefill_.empty() ? reader_->Position() : reader_->LastSampleStart();
+    return uint32_t(at / kMediaUnitsPerMs);
 }
 
 void TSoundMixerChannel::SetVolume(int32_t volume) {
@@ -437,12 +647,14 @@ void TSoundMixerChannel::HandleBufferLost() {
 
 void TSoundMixerChannel::Refill() {
     CreateBuffer();
+    const uint32_t cursor = PlayCursor();
     if (!primed_) {
-        Fill(0, bufferSize_);
+        const uint32_t decoded = UsePrefill();
+        Fill(decoded, bufferSize_ - decoded);
         primed_ = true;
+        ArmEndDetection(cursor);
         return;  // the whole ring is ahead of the cursor; WritePos stays 0
     }
-    const uint32_t cursor = PlayCursor();
     if (!dataHeld_) {
         if (writePos_ > cursor) {
             Fill(writePos_, bufferSize_ - writePos_);
@@ -451,6 +663,7 @@ void TSoundMixerChannel::Refill() {
             Fill(writePos_, cursor - writePos_);
         }
         writePos_ = cursor;
+        ArmEndDetection(cursor);
         return;
     }
     // The lent bytes of Mirror must stay as they are: only keep the device from running dry.
@@ -468,35 +681,53 @@ void TSoundMixerChannel::Refill() {
     if (writePos_ >= bufferSize_) writePos_ -= bufferSize_;
 }
 
+// Copies the sound OpenAsync decoded to the start of the ring; returns its bytes.
+uint32_t TSoundMixerChannel::UsePrefill() {
+    if (prefill_.empty()) return 0;
+    const uint32_t bytes = std::min(uint32_t(prefill_.size()), bufferSize_);
+    CopyToDevice(0, bytes, prefill_.data());
+    // The reader's last block is the prefill itself.
+    positions_.Record(0, int32_t(bytes), reader_->LastSampleStart(), reader_->LastSampleEnd());
+    std::vector<uint8_t>().swap(prefill_);
+    return bytes;
+}
+
+void TSoundMixerChannel::DropPrefill() { std::vector<uint8_t>().swap(prefill_); }
+
+void TSoundMixerChannel::ArmEndDetection(uint32_t cursor) {
+    // Written behind the cursor, the end lies ahead of it; from now on every look finds it
+    // nearer until the cursor passes it, which makes the distance jump up. However short the
+    // file, the end is noticed at the first look after its last sample.
+    if (endPos_ == -1 || endArmed_) return;
+    endArmed_ = true;
+    lastEndDistance_ = uint32_t(endPos_) == cursor ? 0 : EndDistance(cursor);
+}
+
 void TSoundMixerChannel::Fill(uint32_t offset, uint32_t count) {
-    if (count == 0) return;
-    const uint32_t startOffset = offset;
-    const uint32_t startCount = count;
     bool rewoundWithoutData = false;  // a looping file that gives nothing after a rewind has ended
     while (count > 0) {
-        if (endPos_ == -1) {
-            const uint32_t got = reader_->Read(mirror_.data() + offset, count);
-            if (got > count) MIXER_ASSERT_FAIL("Read from file more than asked");
-            if (got > 0) {
-                positions_.Record(int32_t(offset), int32_t(offset + got), reader_->LastSampleStart(),
-                                  reader_->LastSampleEnd());
-                count -= got;
-                rewoundWithoutData = false;
-            }
-            if (count > 0) {
-                offset += got;
-                if (!loop_ || rewoundWithoutData) endPos_ = int32_t(offset);
-                reader_->Seek(0);
-                rewoundWithoutData = true;
-            }
-        } else {
-            std::memset(mirror_.data() + offset, SilenceByte(bitsPerSample_), count);
-            const MediaTime last = reader_->LastSampleEnd();
-            positions_.Record(int32_t(offset), int32_t(offset + count), last, last);
-            count = 0;
+        if (endPos_ != -1) {
+            FillSilence(offset, count);
+            return;
+        }
+        const uint32_t piece = std::min(count, uint32_t(scratch_.size()));
+        const uint32_t got = reader_->Read(scratch_.data(), piece);
+        if (got > piece) MIXER_ASSERT_FAIL("Read from file more than asked");
+        if (got > 0) {
+            CopyToDevice(offset, got, scratch_.data());
+            positions_.Record(int32_t(offset), int32_t(offset + got), reader_->LastSampleStart(),
+                              reader_->LastSampleEnd());
+            offset += got;
+            count -= got;
+            rewoundWithoutData = false;
+        }
+        if (got < piece) {
+            // The file has ended inside this range.
+            if (!loop_ || rewoundWithoutData) endPos_ = int32_t(offset);
+            reader_->Seek(0);
+            rewoundWithoutData = true;
         }
     }
-    CopyToDevice(startOffset, startCount, mirror_.data() + startOffset);
 }
 
 void TSoundMixerChannel::FillSilence(uint32_t offset, uint32_t count) {
@@ -525,7 +756,7 @@ TPlayingData TSoundMixerChannel::GetPlayingData(uint32_t offset, uint32_t count)
     auto lock = TryLock();
     if (!lock) return lent;
     dataHeld_ = false;
-    std::vector<uint8_t>().swap(lentMirror_);
+    lentBuffer_.reset();
     if (!primed_) return lent;
     uint32_t cursor = 0;
     try {
@@ -541,10 +772,12 @@ TPlayingData TSoundMixerChannel::GetPlayingData(uint32_t offset, uint32_t count)
     uint32_t start = cursor + offset;
     if (start >= bufferSize_) start -= bufferSize_;
     const uint32_t firstLength = bufferSize_ - start;
-    lent.Data1 = mirror_.data() + start;
+    // While they are lent, Refill writes nothing between the cursor and WritePos: the bytes stay.
+    const uint8_t* ring = buffer_->Bytes();
+    lent.Data1 = ring + start;
     if (count > firstLength) {
         lent.Length1 = firstLength;
-        lent.Data2 = mirror_.data();
+        lent.Data2 = ring;
         lent.Length2 = count - firstLength;
     } else {
         lent.Length1 = count;
@@ -555,20 +788,20 @@ TPlayingData TSoundMixerChannel::GetPlayingData(uint32_t offset, uint32_t count)
 
 const uint8_t* TSoundMixerChannel::Mirror() {
     auto lock = TryLock();
-    return !lock || mirror_.empty() ? nullptr : mirror_.data();
+    return !lock || !buffer_ ? nullptr : buffer_->Bytes();
 }
 
 void TSoundMixerChannel::ReleasePlayingData() {
     auto lock = TryLock();
     if (!lock) return;
     dataHeld_ = false;
-    std::vector<uint8_t>().swap(lentMirror_);
+    lentBuffer_.reset();
 }
 
 void TSoundMixerChannel::Tick() {
-    bool distanceKnown = false;
     if (endArmed_) {
-        if (EndDistance(PlayCursor()) > endMargin_) {
+        const int64_t distance = EndDistance(PlayCursor());
+        if (distance > lastEndDistance_) {
             // The cursor has passed the end of the file's data.
             Stop();
             ended_ = true;
@@ -579,12 +812,11 @@ void TSoundMixerChannel::Tick() {
             PostNotification();
             return;
         }
-        distanceKnown = true;
+        lastEndDistance_ = distance;
     }
     const uint32_t now = TickCount();
     if (now - lastRefillTick_ < period_) return;
     lastRefillTick_ = now;
-    if (endPos_ != -1 && !distanceKnown && EndDistance(PlayCursor()) <= endMargin_) endArmed_ = true;
     Refill();
 }
 

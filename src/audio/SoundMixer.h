@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -128,6 +129,22 @@ struct TPlayingData {
 
 class ChannelNotifier;
 
+// What a file looked like on disk: a file that failed stays failed until this changes.
+struct TFileStamp {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedMs = 0;
+    bool operator==(const TFileStamp&) const = default;
+    static TFileStamp Of(const QString& path);  // may block on a file system: not on the GUI thread
+};
+
+// How an open off the owner's thread ended.
+struct TOpenResult {
+    QString fileName;
+    QString error;     // empty: the file is open on the channel
+    TFileStamp stamp;  // the file as the open found it (not known after a time-out)
+};
+
 class TSoundMixerChannel {
 public:
     enum TState : uint8_t { Stopped = 0, Playing = 1, Paused = 2 };
@@ -135,6 +152,9 @@ public:
 
     static constexpr uint32_t kBufferTime = 4000;
     static constexpr int kLockWaitMs = 250;
+    // An open that has not finished by then is given up (a network share that stopped answering).
+    static constexpr int kOpenTimeoutMs = 5000;
+    using OpenDone = std::function<void(const TOpenResult&)>;
 
     explicit TSoundMixerChannel(TSoundMixer* mixer);
     ~TSoundMixerChannel();
@@ -142,6 +162,16 @@ public:
     TSoundMixerChannel& operator=(const TSoundMixerChannel&) = delete;
 
     void Open(const QString& fileName);  // an empty name only closes
+    // Closes what was open, then opens the file on a thread of its own: the reader is made, the
+    // format checked and the first ring of sound decoded there, so nothing on the calling thread
+    // waits for a file system. `done` follows on the owner's thread, through its event loop,
+    // with the file open (Stopped) or the reason it is not; after kOpenTimeoutMs it follows with
+    // a time-out and the late result is dropped. Open, another OpenAsync and destruction abandon
+    // a pending open: its `done` is never called. With `knownFailure`, a file that still looks
+    // as stamped there fails with that error again without being read.
+    void OpenAsync(const QString& fileName, OpenDone done, std::optional<TOpenResult> knownFailure = std::nullopt);
+    // The file OpenAsync is opening; empty when none.
+    const QString& OpeningFile() const { return openingFile_; }
     void Play();
     void Pause();
     void Stop();
@@ -164,8 +194,8 @@ public:
     uint32_t BlockAlign() const { return blockAlign_; }
     uint32_t BufferTime() const { return kBufferTime; }
     uint32_t BufferSize() const { return bufferSize_; }
-    // The local copy of what was written to the device buffer, or null without a buffer. Its
-    // bytes change under the update thread: read them through GetPlayingData.
+    // What was written to the device buffer, or null without a buffer. Its bytes change under
+    // the update thread: read them through GetPlayingData.
     const uint8_t* Mirror();
     TSoundMixer* Mixer() const { return mixer_; }
 
@@ -187,9 +217,18 @@ public:
 private:
     friend class ChannelNotifier;
     struct BufferLostSignal {};
+    struct OpenJob;
+    struct OpenMailbox;
     using Lock = std::unique_lock<ReentrantTimedLock>;
 
     Lock TryLock();
+    void TakeReader(std::unique_ptr<TAudioFileReader> reader);
+    void AbandonOpen();
+    void FinishOpen();
+    void OpenTimedOut();
+    uint32_t UsePrefill();
+    void DropPrefill();
+    void ArmEndDetection(uint32_t cursor);
     void CloseFile();
     void ResetPlayback();
     void CreateBuffer();
@@ -214,11 +253,11 @@ private:
     std::atomic<bool> loop_{false};
     bool dataHeld_ = false;
     bool primed_ = false;
-    bool endArmed_ = false;
+    bool endArmed_ = false;  // EndPos is ahead of the cursor, lastEndDistance_ away at the last look
+    int64_t lastEndDistance_ = 0;
     uint32_t sampleRate_ = 0, channels_ = 0, bitsPerSample_ = 0, blockAlign_ = 0;
     uint32_t length_ = 0;
     uint32_t bufferSize_ = 0;
-    uint32_t endMargin_ = 0;
     uint32_t chunkSize_ = 0;
     uint32_t writePos_ = 0;
     uint32_t lastRefillTick_ = 0;
@@ -229,9 +268,13 @@ private:
     std::atomic<TState> state_{Stopped};
     std::atomic<bool> ended_{false};
     TPositionTimes positions_;
-    std::vector<uint8_t> mirror_;
-    // A Mirror dropped while lent: kept until the borrower is done with it.
-    std::vector<uint8_t> lentMirror_;
+    // Decoded sound on its way into the device buffer, a piece at a time: the device never waits
+    // for the decoder.
+    std::vector<uint8_t> scratch_;
+    // The first ring of sound, decoded by OpenAsync; the reader stands just after it.
+    std::vector<uint8_t> prefill_;
+    // A device buffer dropped while its bytes were lent: kept until the borrower is done.
+    std::unique_ptr<AudioDeviceBuffer> lentBuffer_;
     ReentrantTimedLock lock_;
 
     // The update thread.
@@ -248,6 +291,12 @@ private:
     int pendingEnds_ = 0;
     QStringList pendingErrors_;
     std::unique_ptr<ChannelNotifier> notifier_;
+
+    // The open running off the owner's thread.
+    std::shared_ptr<OpenMailbox> mailbox_;
+    QString openingFile_;
+    OpenDone openDone_;
+    uint64_t openGeneration_ = 0;
 };
 
 }  // namespace tessora

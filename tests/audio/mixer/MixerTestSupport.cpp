@@ -1,6 +1,7 @@
 #include "MixerTestSupport.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -135,6 +136,31 @@ void RunEventsFor(int ms) {
     QElapsedTimer timer;
     timer.start();
     WaitFor([&] { return timer.elapsed() >= ms; }, ms + 1000);
+}
+
+Station::Station(int device) : device(device) {
+    mixer = std::make_unique<TSoundMixer>();
+    mixer->SetDeviceIndex(device);
+    channel = new TSoundMixerChannel(mixer.get());
+    channel->OnEnd = [this](TSoundMixerChannel*) {
+        ++ends;
+        endUnixMs = QDateTime::currentMSecsSinceEpoch();
+    };
+}
+
+Capture Station::Finish() {
+    mixer.reset();
+    return ReadCapture(device);
+}
+
+bool Station::WaitForEnd(int timeoutMs) {
+    return WaitFor([this] { return ends > 0; }, timeoutMs);
+}
+
+int64_t Station::LastHeardUnixMs(const Capture& capture) {
+    const auto heard = HeardCounter(capture);
+    if (heard.empty()) return -1;
+    return capture.startUnixMs + int64_t(heard.back().at) * 1000 / capture.rate;
 }
 
 }  // namespace tessora::test

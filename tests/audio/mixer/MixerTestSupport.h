@@ -3,11 +3,13 @@
 // back, and waiting on the Qt event loop.
 
 #include "CaptureFile.h"
+#include "SoundMixer.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace tessora::test {
@@ -44,5 +46,21 @@ std::vector<std::pair<int64_t, int64_t>> CounterRuns(const std::vector<HeardFram
 // Processes Qt events until `done` or the timeout; returns `done()`.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs);
 void RunEventsFor(int ms);
+
+// One mixer on a virtual output with one channel; the capture is read once the mixer is gone.
+struct Station {
+    static constexpr int kEndTimeoutMs = 15000;
+    explicit Station(int device = 0);
+    Capture Finish();
+    bool WaitForEnd(int timeoutMs = kEndTimeoutMs);
+    // When the last sound of the counter signal was heard, from the capture (Unix ms).
+    static int64_t LastHeardUnixMs(const Capture& capture);
+
+    int device;
+    std::unique_ptr<TSoundMixer> mixer;
+    TSoundMixerChannel* channel;  // freed with the mixer
+    int ends = 0;
+    int64_t endUnixMs = 0;
+};
 
 }  // namespace tessora::test
