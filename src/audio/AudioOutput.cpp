@@ -3,16 +3,24 @@
 #include <QTextStream>
 #include <QtGlobal>
 
+#include <cstdlib>
+
 namespace tessora {
 
 namespace {
 
 constexpr int kDefaultVirtualDevices = 4;
+constexpr int kMaxVirtualDevices = 1024;
 
 int VirtualDeviceCount() {
+    if (!qEnvironmentVariableIsSet("TESSORA_AUDIO_DEVICES")) return kDefaultVirtualDevices;
     bool ok = false;
     const int count = qEnvironmentVariableIntValue("TESSORA_AUDIO_DEVICES", &ok);
-    return ok && count >= 1 && count <= 64 ? count : kDefaultVirtualDevices;
+    if (ok && count >= 1 && count <= kMaxVirtualDevices) return count;
+    // A run on fewer outputs than asked would measure or test something else: it does not start.
+    QTextStream(stderr) << "tessora: TESSORA_AUDIO_DEVICES=" << qEnvironmentVariable("TESSORA_AUDIO_DEVICES")
+                        << " is not a number of virtual outputs from 1 to " << kMaxVirtualDevices << "\n";
+    std::exit(2);
 }
 
 std::unique_ptr<AudioOutput> OutputFromEnvironment() {

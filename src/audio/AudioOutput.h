@@ -92,8 +92,9 @@ public:
     virtual AudioResult Open(const OpenRequest& request, std::shared_ptr<AudioDevice>& device) = 0;
 
     // The backend chosen once from the environment: TESSORA_AUDIO=null or capture:DIR selects
-    // the virtual outputs (TESSORA_AUDIO_DEVICES of them, default 4); otherwise the real outputs,
-    // or the virtual ones, discarding, when there are none.
+    // the virtual outputs (TESSORA_AUDIO_DEVICES of them, 1 to 1024, default 4; any other value
+    // ends the program with a message); otherwise the real outputs, or the virtual ones,
+    // discarding, when there are none.
     static AudioOutput& System();
 };
 

@@ -4,6 +4,7 @@
 #include "SoundMixer.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <atomic>
@@ -20,11 +21,24 @@ int runDevices(const QStringList& args, CliIO& io) {
     return 0;
 }
 
+// Opens as the station does, off this thread: a file on a share that stopped answering fails
+// after the channel's time-out instead of hanging the command.
+void OpenOrFail(TSoundMixerChannel& channel, const QString& file) {
+    QEventLoop loop;
+    TOpenResult result;
+    channel.OpenAsync(file, [&](const TOpenResult& done) {
+        result = done;
+        loop.quit();
+    });
+    loop.exec();
+    if (!result.error.isEmpty()) throw CliError(result.error);
+}
+
 int runProbe(const QStringList& args, CliIO& io) {
     if (args.size() != 1) throw CliError("usage: tessora-cli probe FILE");
     TSoundMixer mixer;
     auto* channel = new TSoundMixerChannel(&mixer);  // freed with the mixer
-    channel->Open(args.first());
+    OpenOrFail(*channel, args.first());
     io.out << channel->SampleRate() << '\t' << channel->Channels() << '\t' << channel->BitsPerSample() << '\t'
            << channel->Length() << '\n';
     return 0;
@@ -116,7 +130,7 @@ int runPlay(const QStringList& args, CliIO& io) {
     channel->OnError = [&](TSoundMixerChannel*, const QString& error) { finish(error); };
     channel->OnBufferLost = [&](TSoundMixerChannel*) { lost = true; };
 
-    channel->Open(options.file);
+    OpenOrFail(*channel, options.file);
     channel->SetLoop(options.loop);
     channel->Play();
     channel->SetVolume(options.volume);

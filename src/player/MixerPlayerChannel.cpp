@@ -26,6 +26,11 @@ public:
     }
 
     void Open(const QString& fileName) override { channel_->Open(fileName); }
+    void OpenAsync(const QString& fileName, std::function<void(const TOpenResult&)> done,
+                   std::optional<TOpenResult> knownFailure) override {
+        channel_->OpenAsync(fileName, std::move(done), std::move(knownFailure));
+    }
+    QString OpeningFile() const override { return channel_->OpeningFile(); }
     void Play() override { channel_->Play(); }
     void Pause() override { channel_->Pause(); }
     void Stop() override { channel_->Stop(); }

@@ -24,6 +24,7 @@
 namespace tessora {
 
 struct TPlayingData;
+struct TOpenResult;
 
 // What the player writes into its channel's panel (a recording fake in tests).
 class ChannelPanelView {
@@ -44,6 +45,12 @@ public:
     enum State : uint8_t { Stopped = 0, Playing = 1, Paused = 2 };
     virtual ~PlayerChannel() = default;
     virtual void Open(const QString& fileName) = 0;  // an empty name closes; raises on a bad file
+    // Opens without waiting for the file system, as TSoundMixerChannel::OpenAsync does: `done`
+    // follows on the GUI thread; Open or another OpenAsync abandons it.
+    virtual void OpenAsync(const QString& fileName, std::function<void(const TOpenResult&)> done,
+                           std::optional<TOpenResult> knownFailure) = 0;
+    // The file OpenAsync is opening; empty when none.
+    virtual QString OpeningFile() const = 0;
     virtual void Play() = 0;
     virtual void Pause() = 0;
     virtual void Stop() = 0;                          // and rewinds

@@ -33,6 +33,8 @@ void FakeChannel::Close() {
 
 void FakeChannel::Open(const QString& fileName) {
     Close();
+    opening_.clear();  // abandons a pending open
+    openDone_ = nullptr;
     if (fileName.isEmpty()) {
         Log("Open", fileName);
         return;
@@ -43,6 +45,32 @@ void FakeChannel::Open(const QString& fileName) {
     file_ = files.value(fileName);
     fileName_ = fileName;
     Log("Open", fileName);
+}
+
+void FakeChannel::OpenAsync(const QString& fileName, std::function<void(const TOpenResult&)> done,
+                            std::optional<TOpenResult> knownFailure) {
+    Open(QString());
+    opening_ = fileName;
+    openDone_ = std::move(done);
+    knownFailure_ = std::move(knownFailure);
+}
+
+void FakeChannel::FinishOpen(const QString& error) {
+    if (opening_.isEmpty() || (holdOpens && error.isEmpty())) return;
+    TOpenResult result;
+    result.fileName = std::exchange(opening_, QString());
+    result.stamp = TFileStamp::Of(result.fileName);
+    result.error = error;
+    const auto done = std::exchange(openDone_, nullptr);
+    if (error.isEmpty()) {
+        try {
+            if (knownFailure_ && knownFailure_->stamp == result.stamp) throw std::runtime_error(knownFailure_->error.toStdString());
+            Open(result.fileName);
+        } catch (const std::exception& e) {
+            result.error = QString::fromUtf8(e.what());
+        }
+    }
+    if (done) done(result);
 }
 
 void FakeChannel::Play() {

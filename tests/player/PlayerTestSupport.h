@@ -70,6 +70,13 @@ struct ChannelEvent {
 class FakeChannel : public PlayerChannel {
 public:
     void Open(const QString& fileName) override;
+    // Pending until FinishOpen, which the station calls right after each tick as the event loop
+    // would deliver the result of a file that opens at once.
+    void OpenAsync(const QString& fileName, std::function<void(const TOpenResult&)> done,
+                   std::optional<TOpenResult> knownFailure) override;
+    QString OpeningFile() const override { return opening_; }
+    // Completes a pending open as Open would (unless `holdOpens`), or with `error` as given.
+    void FinishOpen(const QString& error = QString());
     void Play() override;
     void Pause() override;
     void Stop() override;
@@ -112,6 +119,7 @@ public:
     bool defaultOutputInstead = false;
     bool holdEnds = false;           // end notices wait for DeliverHeldEnds; Open and Play drop them
     int heldEnds = 0;
+    bool holdOpens = false;          // OpenAsync stays pending, as on a share that stopped answering
     std::vector<uint8_t> sound;      // what GetPlayingData lends, from its start
     uint32_t splitAt = UINT32_MAX;   // where the lent bytes wrap into a second region
     uint32_t lastAsked = 0;
@@ -125,6 +133,9 @@ private:
     void Close();
 
     QString fileName_;
+    QString opening_;
+    std::function<void(const TOpenResult&)> openDone_;
+    std::optional<TOpenResult> knownFailure_;
     FakeFile file_;
     State state_ = Stopped;
     bool ended_ = false;

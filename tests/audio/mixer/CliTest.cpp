@@ -1,11 +1,16 @@
 // tessora-cli devices, probe and play on capturing virtual outputs.
 #include "MixerTestSupport.h"
+#include "SlowFile.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace tessora {
 namespace {
@@ -33,6 +38,35 @@ TEST(CliAudio, DevicesListsTheOutputsInIndexOrder) {
     const CliRun run = RunCli({"devices"}, captures.path());
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "0\tVirtual output 1\n1\tVirtual output 2\n2\tVirtual output 3\n");
+    // As many as a large station needs; a number beyond the limit is refused, not replaced.
+    const CliRun many = RunCli({"devices"}, captures.path(), 300);
+    EXPECT_EQ(many.status, 0);
+    EXPECT_EQ(many.out.count('\n'), 300);
+    EXPECT_TRUE(many.out.endsWith("299\tVirtual output 300\n"));
+    const CliRun tooMany = RunCli({"devices"}, captures.path(), 5000);
+    EXPECT_EQ(tooMany.status, 2);
+    EXPECT_EQ(tooMany.err, "tessora: TESSORA_AUDIO_DEVICES=5000 is not a number of virtual outputs from 1 to 1024\n");
+    EXPECT_TRUE(tooMany.out.isEmpty());
+}
+
+TEST(CliAudio, AFileThatWouldBlockFailsInsteadOfHanging) {
+    QTemporaryDir captures;
+    const QString fifo = captures.filePath("fifo.wav");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const CliRun pipe = RunCli({"probe", fifo}, captures.path());
+    EXPECT_EQ(pipe.status, 1);
+    EXPECT_EQ(pipe.err, "tessora-cli: Not a regular file: a pipe (FIFO) cannot be played.\n");
+
+    test::SlowFile slow(test::WriteCounterWav("cli-slow-source.wav", 4410), captures.filePath("slow.wav"));
+    if (!slow.Held()) GTEST_SKIP() << "this file system gives no leases";
+    for (const QString& command : {"probe", "play"}) {
+        QElapsedTimer timer;
+        timer.start();
+        const CliRun run = RunCli({command, captures.filePath("slow.wav")}, captures.path());
+        EXPECT_EQ(run.status, 1) << command.toStdString();
+        EXPECT_EQ(run.err, "tessora-cli: The file did not open within 5 seconds.\n");
+        EXPECT_LT(timer.elapsed(), TSoundMixerChannel::kOpenTimeoutMs + 3000);
+    }
 }
 
 TEST(CliAudio, ProbeReportsTheFormatAndLength) {
