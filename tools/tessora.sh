@@ -21,6 +21,24 @@ install_missing_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Each libFuzzer target for a fixed number of runs from a fixed seed, starting from the project's
+# own seed files; a crash, a leak or undefined behaviour fails the test command.
+run_fuzzers() { # build dir
+    local dir="$1" name runs
+    rm -rf "$dir/seeds" "$dir/corpus"
+    "$here/tests/fuzz/make-audio-seeds.sh" "$dir/seeds/audio_file"
+    for name in day_list periodic_list settings_file channel_file audio_file; do
+        runs=20000
+        [ "$name" = audio_file ] && runs=3000
+        mkdir -p "$dir/corpus/$name" "$dir/seeds/$name"
+        echo "fuzz_$name: $runs runs"
+        "$dir/bin/fuzz_$name" -seed=1 -runs="$runs" -rss_limit_mb=4096 -print_final_stats=1 \
+            "$dir/corpus/$name" "$dir/seeds/$name" 2>"$dir/fuzz_$name.log" ||
+            { tail -60 "$dir/fuzz_$name.log"; return 1; }
+        grep -E "^stat::number_of_executed_units" "$dir/fuzz_$name.log" || true
+    done
+}
+
 build_tree() { # dir target [extra cmake args...]
     local dir="$1" target="$2"; shift 2
     cmake -S "$here" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
@@ -42,6 +60,14 @@ test)
     build_tree "$build-tsan" tsan-tests -DTESSORA_SANITIZER=thread
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$here/tools/tsan.supp" \
         ctest --test-dir "$build-tsan" --output-on-failure -L tsan
+    # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+    build_tree "$build-asan" all -DTESSORA_SANITIZER=address,undefined
+    ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
+        LSAN_OPTIONS="suppressions=$here/tools/lsan.supp print_suppressions=0" \
+        ctest --test-dir "$build-asan" --output-on-failure -j "$jobs"
+    # The file readers' fuzzers, instrumented with the readers they reach.
+    CC=clang CXX=clang++ build_tree "$build-fuzz" fuzzers -DTESSORA_FUZZ=ON
+    LSAN_OPTIONS="suppressions=$here/tools/lsan.supp print_suppressions=0" run_fuzzers "$build-fuzz"
     ;;
 *)
     echo "usage: tools/tessora.sh run|test" >&2

@@ -1,6 +1,8 @@
-// Runs the real station with many channels on virtual capture outputs and measures, for every
-// timetable item, the delay from its start time to its first audible sample on its output, and
-// how busy the GUI thread was while they played.
+// Runs the real station with many channels on virtual capture outputs, one output per channel,
+// and measures, for every timetable item, the delay from its start time to its first audible
+// sample on its output; how busy the GUI thread was while they played; and what one item start
+// cost the GUI thread: its CPU time while items started, less what it spent at the same rate
+// before the first item, divided by the starts (every channel starts an item at the same tick).
 //   station-bench [CHANNELS [ITEMS]]   (default 16 channels of 20 items)
 #include "CaptureAnalysis.h"
 #include "StationRun.h"
@@ -32,11 +34,12 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int channels = argc > 1 ? std::atoi(argv[1]) : 16;
     const int items = argc > 2 ? std::atoi(argv[2]) : 20;
-    constexpr int kSpacing = 3, kLength = 2;  // an item every 3 s, each 2 s long, a 1 s tone
+    // An item every 3 s, each 2 s long, of a tone longer than the item: one start per item.
+    constexpr int kSpacing = 3, kLength = 2, kIdleSeconds = 5;
 
     StationRun station(TESSORA_PROGRAM, TESSORA_CLI);
-    if (!station.Ready() || !station.MakeTone("tone.wav", 523, 1.0)) return std::fprintf(stderr, "set-up failed\n"), 1;
-    const QDateTime t0 = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() + 8);
+    if (!station.Ready() || !station.MakeTone("tone.wav", 523, 2.5)) return std::fprintf(stderr, "set-up failed\n"), 1;
+    const QDateTime t0 = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() + 10 + channels / 8);
     const auto at = [&](int s) { return t0.addSecs(s).toString("hh:mm:ss"); };
     QString channelLines;
     for (int c = 0; c < channels; ++c) {
@@ -52,6 +55,9 @@ int main(int argc, char** argv) {
         return std::fprintf(stderr, "start failed\n"), 1;
 
     const int64_t first = t0.toMSecsSinceEpoch(), last = first + int64_t(items * kSpacing) * 1000;
+    const int64_t idleFrom = first - kIdleSeconds * 1000;
+    while (QDateTime::currentMSecsSinceEpoch() < idleFrom) QThread::msleep(50);
+    const int64_t cpuIdle = MainThreadCpuMs(station.Pid());
     while (QDateTime::currentMSecsSinceEpoch() < first) QThread::msleep(50);
     const int64_t cpuBefore = MainThreadCpuMs(station.Pid());
     while (QDateTime::currentMSecsSinceEpoch() < last) QThread::msleep(100);
@@ -77,5 +83,9 @@ int main(int argc, char** argv) {
                 (long long)percentile(0.9), (long long)(delays.empty() ? -1 : delays.back()));
     std::printf("GUI thread busy: %.1f %% of %lld s\n", 100.0 * double(cpuAfter - cpuBefore) / double(last - first),
                 (long long)((last - first) / 1000));
+    const double idlePerMs = double(cpuBefore - cpuIdle) / double(first - idleFrom);
+    const double startsCost = double(cpuAfter - cpuBefore) - idlePerMs * double(last - first);
+    std::printf("GUI thread per item start: %.2f ms (%.1f %% busy between items)\n",
+                startsCost / double(channels * items), 100.0 * idlePerMs);
     return 0;
 }

@@ -23,7 +23,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kPeriodMs = 10;
+constexpr int kPeriodMs = 25;
 constexpr uint32_t kMinRate = 8000;
 constexpr uint32_t kMaxRate = 192000;
 
