@@ -2,12 +2,16 @@
 // capture outputs. The captured sound shows what each channel played and when.
 #include "CaptureAnalysis.h"
 #include "ChannelFile.h"
+#include "SlowFile.h"
 #include "StationRun.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 
 using namespace tessora;
@@ -121,4 +125,56 @@ TEST(Station, ADayListThatBecomesReadableAfterTheStartPlays) {
     const ChannelLoadResult back = TChannelFile().LoadChannels(folder + "tessora.cfg");
     ASSERT_EQ(back.Channels.size(), 1u);
     EXPECT_EQ(back.Channels[0].Config.DayListFile, folder + "late.lst");
+}
+
+// One channel's files hang (a pipe, and a file on a "share" whose open never returns) while the
+// other channel plays on time, and the system's SIGTERM still writes both files and ends the
+// program at once.
+TEST(Station, AFileThatHangsStallsNothingElse) {
+    StationRun station(TESSORA_PROGRAM, TESSORA_CLI);
+    ASSERT_TRUE(station.Ready());
+    const QString folder = station.Folder();
+    ASSERT_TRUE(station.MakeTone("b660.wav", 660, 2));
+    ASSERT_TRUE(station.MakeTone("hang-source.wav", 440, 2));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder + "pipe.wav").constData(), 0600), 0);
+    test::SlowFile slow(folder + "hang-source.wav", folder + "hang.wav");
+    if (!slow.Held()) GTEST_SKIP() << "this file system gives no leases";
+
+    const QDateTime t0 = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() + 4);
+    if (t0.addSecs(30).date() != t0.date()) GTEST_SKIP() << "too close to midnight for a day list";
+    const auto at = [&](int s) { return t0.addSecs(s).toString("hh:mm:ss"); };
+    const auto ms = [&](double s) { return t0.toMSecsSinceEpoch() + static_cast<int64_t>(s * 1000); };
+    const QString one = QString("pipe\t%1\t%2\tfile\t%3\t0\t0\t\n").arg(at(0), at(3), folder + "pipe.wav") +
+                        QString("hang\t%1\t%2\tfile\t%3\t0\t0\t\n").arg(at(3), at(20), folder + "hang.wav");
+    // Starts while the other channel's open hangs, and loops until it ends.
+    const QString two = QString("loop\t%1\t%2\tfile\t%3\t1\t0\t\n").arg(at(5), at(20), folder + "b660.wav");
+    ASSERT_TRUE(station.Cli({"make-list", folder + "one"}, one));
+    ASSERT_TRUE(station.Cli({"make-list", folder + "two"}, two));
+    ASSERT_TRUE(station.Cli({"make-channels", folder + "tessora.cfg"},
+                            QString("一号\t1\t0\t0\t0\t%1\t\n二号\t2\t0\t0\t0\t%2\t\n").arg(folder + "one.lst", folder + "two.lst")));
+    {
+        QFile cfg(folder + "tessora.cfg");
+        ASSERT_TRUE(cfg.open(QIODevice::ReadWrite));
+        cfg.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+    }
+
+    ASSERT_TRUE(station.Start(4));
+    while (QDateTime::currentMSecsSinceEpoch() < ms(7)) QThread::msleep(200);
+    QElapsedTimer ending;
+    ending.start();
+    EXPECT_TRUE(station.Terminate());  // while channel one's open of hang.wav still hangs
+    EXPECT_LT(ending.elapsed(), 5000) << "the program waited for the hanging open";
+
+    EXPECT_TRUE(QFile::exists(folder + "Tessora.ini"));
+    EXPECT_GT(QFileInfo(folder + "tessora.cfg").lastModified(), QDateTime::currentDateTime().addSecs(-120));
+    EXPECT_TRUE(TChannelFile().LoadChannels(folder + "tessora.cfg").Complete);
+
+    const auto second = CaptureTimeline::Load(station.CaptureFolder() + "/device-2");
+    ASSERT_TRUE(second) << "nothing captured on output 2";
+    const auto loop = second->FirstSound(660, ms(5), ms(7));
+    ASSERT_TRUE(loop) << "the other channel did not start its item";
+    EXPECT_LE(*loop, ms(5 + 1.0)) << "the other channel started late";
+    EXPECT_TRUE(second->Sounds(660, ms(6), ms(6.9)));
+    const auto first = CaptureTimeline::Load(station.CaptureFolder() + "/device-1");
+    if (first) EXPECT_FALSE(first->Sounds(440, ms(0), ms(7)));
 }
