@@ -701,6 +701,14 @@ void TSoundMixerChannel::ArmEndDetection(uint32_t cursor) {
     if (endPos_ == -1 || endArmed_) return;
     endArmed_ = true;
     lastEndDistance_ = uint32_t(endPos_) == cursor ? 0 : EndDistance(cursor);
+    LookAgainAtTheEnd();
+}
+
+void TSoundMixerChannel::LookAgainAtTheEnd() {
+    // Just after the last sample is due, so that whatever follows the file follows at once.
+    const uint64_t bytesPerSecond = uint64_t(sampleRate_) * blockAlign_;
+    const uint64_t untilEndMs = bytesPerSecond ? uint64_t(lastEndDistance_) * 1000 / bytesPerSecond + 2 : period_;
+    nextWaitMs_ = uint32_t(std::clamp<uint64_t>(untilEndMs, 1, period_));
 }
 
 void TSoundMixerChannel::Fill(uint32_t offset, uint32_t count) {
@@ -799,6 +807,7 @@ void TSoundMixerChannel::ReleasePlayingData() {
 }
 
 void TSoundMixerChannel::Tick() {
+    nextWaitMs_ = period_;
     if (endArmed_) {
         const int64_t distance = EndDistance(PlayCursor());
         if (distance > lastEndDistance_) {
@@ -813,6 +822,7 @@ void TSoundMixerChannel::Tick() {
             return;
         }
         lastEndDistance_ = distance;
+        LookAgainAtTheEnd();
     }
     const uint32_t now = TickCount();
     if (now - lastRefillTick_ < period_) return;
@@ -848,7 +858,7 @@ void TSoundMixerChannel::RunUpdates() {
                 if (terminate_) return;
                 continue;
             }
-            const bool signalled = wakeEvent_.wait_for(wake, std::chrono::milliseconds(period_), woken);
+            const bool signalled = wakeEvent_.wait_for(wake, std::chrono::milliseconds(nextWaitMs_.load()), woken);
             if (terminate_) return;
             if (signalled) {
                 wakeSignalled_ = false;

@@ -229,6 +229,7 @@ private:
     uint32_t UsePrefill();
     void DropPrefill();
     void ArmEndDetection(uint32_t cursor);
+    void LookAgainAtTheEnd();
     void CloseFile();
     void ResetPlayback();
     void CreateBuffer();
@@ -279,6 +280,8 @@ private:
 
     // The update thread.
     const uint32_t period_ = kBufferTime / 10;
+    // Until the next tick: a period, or less when the end of the file's data is due sooner.
+    std::atomic<uint32_t> nextWaitMs_{kBufferTime / 10};
     std::thread thread_;
     std::mutex wakeMutex_;
     std::condition_variable wakeEvent_;

@@ -6,7 +6,6 @@
 #include "SoundMixer.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -28,12 +27,6 @@ const QString kDefaultOutputMark = QStringLiteral("(默认输出)");
 int32_t ChannelVolume(int32_t volume) { return std::clamp<int32_t>(volume, -10000, 0); }
 
 }  // namespace
-
-TListPlayer::FileSignature TListPlayer::FileSignature::Of(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) return {};
-    return {true, info.size(), info.lastModified().toMSecsSinceEpoch()};
-}
 
 TListPlayer::TListPlayer(QObject* parent) : QObject(parent) {}
 
@@ -211,11 +204,18 @@ void TListPlayer::PlayFolderFile(int index) {
     try {
         StartFile(FolderFiles[index], false);
     } catch (...) {
-        // One file that cannot be played must not silence the rest of the folder: the next
-        // tick takes the one after it.
-        FolderIndex = NextFolderIndex(FolderIndex, int(FolderFiles.size()), CurrentItem.PlayOrder != 0, random_);
+        SkipFailedFolderFile(FolderFiles[index]);
         throw;
     }
+}
+
+void TListPlayer::SkipFailedFolderFile(const QString& path) {
+    // One file that cannot be played must not silence the rest of the folder: the next tick
+    // takes the one after it.
+    if (CurrentItem.Kind != KindFolder || FolderIndex < 0 || FolderIndex >= FolderFiles.size() ||
+        FolderFiles[FolderIndex] != path)
+        return;
+    FolderIndex = NextFolderIndex(FolderIndex, int(FolderFiles.size()), CurrentItem.PlayOrder != 0, random_);
 }
 
 void TListPlayer::NextFolderFile() {
@@ -255,40 +255,52 @@ void TListPlayer::ResumeIfHeld() {
 }
 
 void TListPlayer::StartFile(const QString& path, bool loop) {
-    OpenUnlessKnownBad(path);
-    // The channel was busy and skipped the open: the next tick tries again.
-    if (channel_->FileName() != path) return;
+    // Opened off the GUI thread, where a file on a share that stopped answering can hang; the
+    // result plays it (at once, for a file that opens at once) or shows why it cannot.
+    if (channel_->OpeningFile() == path) return;
+    // A file that failed stays failed until it changes on disk; trying it again at every tick
+    // would decode it twice a second for nothing.
+    const auto known = failedOpens_.constFind(path);
+    channel_->OpenAsync(
+        path, [this, loop](const TOpenResult& result) { OpenFinished(result, loop); },
+        known == failedOpens_.constEnd() ? std::nullopt : std::optional<TOpenResult>(*known));
+}
+
+void TListPlayer::OpenFinished(const TOpenResult& result, bool loop) {
+    Guarded([&] {
+        if (!result.error.isEmpty()) {
+            failedOpens_.insert(result.fileName, result);
+            SkipFailedFolderFile(result.fileName);
+            throw EFileError(result.fileName, result.error);
+        }
+        failedOpens_.remove(result.fileName);
+        try {
+            PlayOpened(loop);
+        } catch (...) {
+            SkipFailedFolderFile(result.fileName);
+            throw;
+        }
+    });
+}
+
+void TListPlayer::PlayOpened(bool loop) {
+    const QString path = channel_->FileName();
     try {
         channel_->SetLoop(loop);
         // Before Play, so that the file does not begin at full level.
         channel_->SetVolume(ChannelVolume(Volume));
-        channel_->Play();
+        // Paused or stopped while it opened: it waits, open, for the play button.
+        if (PlayState == PlayOn) channel_->Play();
     } catch (const std::exception& e) {
         // Most likely the sound card; the panel names the file that could not start.
         throw EFileError(path, QString::fromUtf8(e.what()));
     }
     ReplaceAnalysis();
     if (panel_) {
-        panel_->SetFileLabel(FileNameOf(channel_->FileName()));
+        panel_->SetFileLabel(FileNameOf(path));
         panel_->SetProgressRange(0, int(channel_->Length()));
     }
     failure_.reset();
-}
-
-void TListPlayer::OpenUnlessKnownBad(const QString& path) {
-    // A file that failed stays failed until it changes on disk; trying it again at every tick
-    // would decode it twice a second for nothing.
-    const FileSignature signature = FileSignature::Of(path);
-    const auto known = failedOpens_.constFind(path);
-    if (known != failedOpens_.constEnd() && known->signature == signature) throw EFileError(path, known->message);
-    try {
-        channel_->Open(path);
-    } catch (const std::exception& e) {
-        const QString message = QString::fromUtf8(e.what());
-        failedOpens_.insert(path, {signature, message});
-        throw EFileError(path, message);
-    }
-    failedOpens_.remove(path);
 }
 
 void TListPlayer::ReplaceAnalysis() {
@@ -334,7 +346,7 @@ void TListPlayer::ChannelFailed(const QString& message) {
     // The channel stopped in the middle of the file: go on as after its end (the next file of
     // a folder, the item's file again, or silence after a single file).
     EndOfPlay();
-    if (channel_ && channel_->GetState() == PlayerChannel::Playing) {
+    if (channel_ && (channel_->GetState() == PlayerChannel::Playing || !channel_->OpeningFile().isEmpty())) {
         qWarning("tessora: %s: %s", qPrintable(path), qPrintable(message));
         return;
     }
@@ -434,7 +446,7 @@ void TListPlayer::LoadDayList() {
 void TListPlayer::LoadDayListFile(const QString& path) {
     // Like a failed audio file: tried again only once it changes on disk, so that a list on a
     // share that is not there yet costs nothing twice a second.
-    const FileSignature signature = FileSignature::Of(path);
+    const TFileStamp signature = TFileStamp::Of(path);
     if (failedList_ && failedList_->path == path && failedList_->failure.signature == signature)
         throw EFileError(path, failedList_->failure.message);
     try {

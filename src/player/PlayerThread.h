@@ -5,6 +5,7 @@
 #include "ChannelFile.h"
 #include "CurrentItem.h"
 #include "FolderPlay.h"
+#include "SoundMixer.h"
 
 #include <QObject>
 #include <QString>
@@ -23,8 +24,6 @@
 
 namespace tessora {
 
-struct TPlayingData;
-struct TOpenResult;
 
 // What the player writes into its channel's panel (a recording fake in tests).
 class ChannelPanelView {
@@ -159,16 +158,9 @@ private:
         QString message;
         uint8_t mode = ListMode;
     };
-    // What a file looked like when it failed to open: it is tried again once it changes.
-    struct FileSignature {
-        bool exists = false;
-        qint64 size = 0;
-        qint64 modifiedMs = 0;
-        bool operator==(const FileSignature&) const = default;
-        static FileSignature Of(const QString& path);
-    };
+    // What a list looked like when it failed to load: it is tried again once it changes.
     struct FailedOpen {
-        FileSignature signature;
+        TFileStamp signature;
         QString message;
     };
     struct FailedList {
@@ -199,7 +191,9 @@ private:
     void NextFolderFile();
     void PlayFolderFile(int index);
     void StartFile(const QString& path, bool loop);
-    void OpenUnlessKnownBad(const QString& path);
+    void OpenFinished(const TOpenResult& result, bool loop);
+    void PlayOpened(bool loop);
+    void SkipFailedFolderFile(const QString& path);
     void ReplaceAnalysis();
     void Fail(const QString& path, const QString& message);
     void CloseQuietly();
@@ -221,7 +215,8 @@ private:
 
     QString channelError_;              // why the player has no channel
     std::optional<Failure> failure_;    // the last failure, shown until something plays again
-    QHash<QString, FailedOpen> failedOpens_;
+    // Files that failed to open, as they were then: tried again once they change on disk.
+    QHash<QString, TOpenResult> failedOpens_;
     std::optional<FailedList> failedList_;  // the day list that could not be read, if any
     QString analysedFile_;              // the file analysis_ was made for
     FolderRandom random_{std::random_device{}()};

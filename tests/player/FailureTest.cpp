@@ -50,6 +50,49 @@ TEST(PlayerFailure, AMissingFileIsShownAndTheNextItemPlays) {
     EXPECT_EQ(alerts.count(), 0);  // nobody may be there to close a message box
 }
 
+// A file on a share that stopped answering: the channel waits for it off the GUI thread, shows
+// the time-out like any failure, and the next item plays at its time.
+TEST(PlayerFailure, AFileWhoseOpenHangsIsGivenUpAndTheTimetableGoesOn) {
+    const QString hanging = "/share/bell.wav", song = "/music/song.wav";
+    Station s;
+    s.SetDayList({Item(1, "早铃", At(8, 0, 0), At(8, 0, 30), hanging), Item(2, "音乐", At(8, 0, 30), At(8, 5, 0), song)});
+    s.channel->holdOpens = true;
+    s.RunUntil(At(8, 0, 5));
+    EXPECT_EQ(s.channel->OpeningFile(), hanging);
+    EXPECT_EQ(s.channel->OpenAttempts(hanging), 0) << "opened again while the first open hangs";
+    EXPECT_EQ(s.panel.caption, "一号-早铃");
+    s.channel->FinishOpen("The file did not open within 5 seconds.");
+    EXPECT_EQ(s.panel.caption, "一号(错误)The file did not open within 5 seconds.");
+    EXPECT_EQ(s.panel.fileLabel, "bell.wav");
+    s.RunUntil(At(8, 0, 29));
+    EXPECT_EQ(s.panel.caption, "一号(错误)The file did not open within 5 seconds.");
+    s.channel->holdOpens = false;
+    s.RunUntil(At(8, 0, 31));
+    EXPECT_EQ(s.channel->OpensOf(song), (Times{At(8, 0, 30, 250)})) << "the next item starts at its first tick";
+    EXPECT_EQ(s.channel->GetState(), PlayerChannel::Playing);
+    EXPECT_EQ(s.panel.caption, "一号-音乐");
+}
+
+// Paused while its file opened: the file waits, open, for the play button.
+TEST(PlayerFailure, AFileThatOpensAfterAPauseWaitsForPlay) {
+    const QString bell = "/music/bell.wav";
+    Station s;
+    s.SetDayList({Item(1, "早铃", At(8, 0, 0), At(8, 10, 0), bell)});
+    s.channel->holdOpens = true;
+    s.RunUntil(At(8, 0, 1));
+    s.player.PlayState = PlayPaused;
+    s.channel->holdOpens = false;
+    s.channel->FinishOpen();
+    EXPECT_EQ(s.channel->FileName(), bell);
+    EXPECT_NE(s.channel->GetState(), PlayerChannel::Playing);
+    s.RunUntil(At(8, 0, 3));
+    EXPECT_NE(s.channel->GetState(), PlayerChannel::Playing);
+    s.player.PlayState = PlayOn;
+    s.RunUntil(At(8, 0, 3, 500));
+    EXPECT_EQ(s.channel->GetState(), PlayerChannel::Playing);
+    EXPECT_EQ(s.channel->OpensOf(bell).size(), 1u);
+}
+
 TEST(PlayerFailure, ARepairedFilePlaysAtTheNextTickWithinItsItem) {
     TempFolder folder;
     const QString bell = folder.Path("bell.wav");

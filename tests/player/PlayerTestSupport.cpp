@@ -2,6 +2,7 @@
 
 #include "DateTimeValue.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -53,6 +54,14 @@ void FakeChannel::OpenAsync(const QString& fileName, std::function<void(const TO
     opening_ = fileName;
     openDone_ = std::move(done);
     knownFailure_ = std::move(knownFailure);
+    if (!QCoreApplication::instance()) return;
+    const uint64_t generation = ++openGeneration_;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [this, generation, alive = std::weak_ptr<bool>(alive_)] {
+            if (alive.lock() && generation == openGeneration_) FinishOpen();
+        },
+        Qt::QueuedConnection);
 }
 
 void FakeChannel::FinishOpen(const QString& error) {
@@ -110,15 +119,19 @@ void FakeChannel::Advance(uint32_t ms) {
     ended_ = true;
     position_ = 0;
     Log("End", fileName_);
-    if (holdEnds)
+    if (holdEnds) {
         ++heldEnds;
-    else if (OnEnd)
+    } else if (OnEnd) {
         OnEnd();
+        FinishOpen();  // the next file, as the event loop would deliver it
+    }
 }
 
 void FakeChannel::DeliverHeldEnds() {
-    for (; heldEnds > 0; --heldEnds)
+    for (; heldEnds > 0; --heldEnds) {
         if (OnEnd) OnEnd();
+        FinishOpen();  // the next file, as the event loop would deliver it
+    }
 }
 
 void FakeChannel::FailWhilePlaying(const QString& message) {
@@ -126,6 +139,7 @@ void FakeChannel::FailWhilePlaying(const QString& message) {
     position_ = 0;
     Log("Error", fileName_);
     if (OnError) OnError(message);
+    FinishOpen();
 }
 
 TPlayingData FakeChannel::GetPlayingData(uint32_t offset, uint32_t count) {

@@ -71,7 +71,7 @@ class FakeChannel : public PlayerChannel {
 public:
     void Open(const QString& fileName) override;
     // Pending until FinishOpen, which the station calls right after each tick as the event loop
-    // would deliver the result of a file that opens at once.
+    // would deliver the result of a file that opens at once; a running event loop delivers it too.
     void OpenAsync(const QString& fileName, std::function<void(const TOpenResult&)> done,
                    std::optional<TOpenResult> knownFailure) override;
     QString OpeningFile() const override { return opening_; }
@@ -134,6 +134,8 @@ private:
 
     QString fileName_;
     QString opening_;
+    uint64_t openGeneration_ = 0;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for the event loop's delivery
     std::function<void(const TOpenResult&)> openDone_;
     std::optional<TOpenResult> knownFailure_;
     FakeFile file_;
@@ -168,6 +170,7 @@ public:
             channel->clockMs = clockMs_;
             channel->Advance(uint32_t(kTickMs));
             player.Tick(Moment());
+            channel->FinishOpen();  // as the event loop delivers a file that opens at once
             each();
         }
     }

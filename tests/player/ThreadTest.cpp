@@ -1,4 +1,5 @@
 // The player's own thread on a real event loop, and the real mixer channel behind it.
+#include "CaptureAnalysis.h"
 #include "FileError.h"
 #include "PlayList.h"
 #include "PlayerTestSupport.h"
@@ -241,13 +242,62 @@ TEST(PlayerMixer, AFileTheMixerCannotOpenIsShownInThePanel) {
     player.CreateChannel(0, MixerChannelFactory());
     player.PlayMode = ManualMode;
     player.ManualFile = t.Path("gone.wav");
-    player.Tick();
-    EXPECT_EQ(panel.caption, "一号(错误)File not found");
+    player.Tick();  // the open's result arrives through the event loop
+    EXPECT_TRUE(WaitFor([&] { return panel.caption == "一号(错误)File not found"; })) << panel.caption.toStdString();
     player.ManualFile = t.Write("garbage.wav", QByteArray(5000, 'z'));
     player.Tick();
+    EXPECT_TRUE(WaitFor([&] { return panel.fileLabel == "garbage.wav"; }));
     EXPECT_TRUE(panel.caption.startsWith("一号(错误)")) << panel.caption.toStdString();
-    EXPECT_EQ(panel.fileLabel, "garbage.wav");
     EXPECT_TRUE(player.Channel()->FileName().isEmpty());
+}
+
+// A sine tone of `ms` milliseconds, 44.1 kHz 16-bit stereo.
+QString WriteTone(const QString& path, double hz, int ms) {
+    const uint32_t rate = 44100, frames = rate * uint32_t(ms) / 1000;
+    QByteArray data;
+    for (uint32_t i = 0; i < frames; ++i) {
+        const auto v = int16_t(std::lround(16000 * std::sin(2 * M_PI * hz * i / rate)));
+        for (int channel = 0; channel < 2; ++channel) data.append(reinterpret_cast<const char*>(&v), 2);
+    }
+    const auto le32 = [](uint32_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
+    const auto le16 = [](uint16_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("RIFF" + le32(36 + uint32_t(data.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(2) + le32(rate) +
+               le32(rate * 4) + le16(4) + le16(16) + "data" + le32(uint32_t(data.size())) + data);
+    return path;
+}
+
+// Short sounds one after the other: each follows as soon as the one before has ended.
+TEST(PlayerMixer, AFolderOfThreeShortFilesIsHeardInOrderWithinOneSecond) {
+    TempFolder t;
+    const QString folder = t.MakeFolder("chimes");
+    const double tones[] = {523, 784, 1047};
+    for (int i = 0; i < 3; ++i) WriteTone(folder + QString("/%1.wav").arg(i + 1), tones[i], 300);
+    constexpr int kOutput = 3;
+    {
+        TListPlayer player;
+        player.Title = "一号";
+        player.SoundCard = kOutput;
+        player.DayList.Items = {Item(1, "chimes", 0, At(23, 59, 59), folder, KindFolder)};
+        player.CurrentItem.Index = -1;
+        player.CreateChannel(kOutput, MixerChannelFactory());
+        QSignalSpy finished(&player, &TListPlayer::Finished);
+        player.Start();
+        RunEventsFor(2500);
+        player.Terminate();
+        ASSERT_TRUE(WaitFor([&] { return finished.count() == 1; }));
+    }
+    const auto capture = CaptureTimeline::Load(qEnvironmentVariable("TESSORA_AUDIO").mid(8) + QString("/device-%1").arg(kOutput));
+    ASSERT_TRUE(capture);
+    const int64_t from = capture->StartUnixMs(), to = from + 3000;
+    const auto first = capture->FirstSound(tones[0], from, to);
+    ASSERT_TRUE(first);
+    const auto second = capture->FirstSound(tones[1], *first, to), third = capture->FirstSound(tones[2], *first, to);
+    ASSERT_TRUE(second && third);
+    EXPECT_LT(*first, *second);
+    EXPECT_LT(*second, *third);
+    EXPECT_LE(*third - *first, 1000 - 300) << "all three within one second";
 }
 
 TEST(PlayerMixer, AnUnknownSoundCardFallsBackToTheDefaultOutput) {

@@ -1,10 +1,12 @@
-// The thread tests need an event loop, and play to virtual outputs that discard what they get.
+// The thread tests need an event loop, and play to virtual outputs that capture what they get.
 #include <QCoreApplication>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    qputenv("TESSORA_AUDIO", "null");
+    QTemporaryDir captures;
+    qputenv("TESSORA_AUDIO", ("capture:" + captures.path()).toUtf8());
     qunsetenv("TESSORA_AUDIO_DEVICES");
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

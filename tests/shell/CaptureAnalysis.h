@@ -37,6 +37,7 @@ public:
         return (s1 * s1 + s2 * s2 - k * s1 * s2) / (n * n);
     }
     bool Sounds(double hz, int64_t fromMs, int64_t toMs) const { return Power(hz, fromMs, toMs) > 1e-3; }
+    int64_t StartUnixMs() const { return file_.startUnixMs; }
     // The first moment, in 100 ms steps, at which the frequency sounds.
     std::optional<int64_t> FirstSound(double hz, int64_t fromMs, int64_t toMs) const {
         for (int64_t t = fromMs; t + 100 <= toMs; t += 100)
