@@ -35,6 +35,19 @@ struct TAsRunLog::State {
     FailureHandler handler;
     bool failureSaid = false;  // writer's thread only
 
+    void Queue(AsRunEvent event) {
+        std::lock_guard lock(mutex);
+        if (closing) return;
+        ++queuedCount;
+        if (queue.size() >= kMaxQueued) {
+            ++droppedCount;
+            ++doneCount;
+            return;
+        }
+        queue.push_back(std::move(event));
+        wake.notify_one();
+    }
+
     void SayFailure(const QString& message) {
         if (failureSaid) return;
         failureSaid = true;
@@ -205,16 +218,10 @@ TAsRunLog::~TAsRunLog() {
         thread_.detach();  // it holds its own share of the state
 }
 
-void TAsRunLog::Write(AsRunEvent event) {
-    std::lock_guard lock(state_->mutex);
-    ++state_->queuedCount;
-    if (state_->queue.size() >= kMaxQueued) {
-        ++state_->droppedCount;
-        ++state_->doneCount;
-        return;
-    }
-    state_->queue.push_back(std::move(event));
-    state_->wake.notify_one();
+void TAsRunLog::Write(AsRunEvent event) { state_->Queue(std::move(event)); }
+
+std::function<void(const AsRunEvent& event)> TAsRunLog::Writer() const {
+    return [state = state_](const AsRunEvent& event) { state->Queue(event); };
 }
 
 bool TAsRunLog::WaitUntilWritten(std::chrono::milliseconds timeout) {

@@ -38,6 +38,9 @@ public:
 
     // Queues the event for its date's file; never waits for the disk. Any thread.
     void Write(AsRunEvent event);
+    // Write as a function that stays safe to call after the log is gone (what comes then is
+    // dropped): for work that may outlive the log, such as a check still reading a slow disk.
+    std::function<void(const AsRunEvent& event)> Writer() const;
     // Waits until every event queued before the call has been written or given up, at most
     // `timeout`; false when time ran out.
     bool WaitUntilWritten(std::chrono::milliseconds timeout);
