@@ -77,7 +77,8 @@ public:
             Add(nullptr, CheckProblem::NoList, day.NoListReason, config_.PeriodicListFile);
             return;
         }
-        CheckListSize(day.ListFile);
+        if (!day.List.Damage.isEmpty())
+            Add(nullptr, CheckProblem::ListDamaged, day.ListFile + ": " + day.List.Damage, day.ListFile);
         const auto& items = day.List.Items;
         for (size_t k = 0; k < items.size(); ++k) CheckItem(items, k);
     }
@@ -103,16 +104,6 @@ private:
                                     ? QString("the outputs are 0 to %1").arg(environment_.OutputCount - 1)
                                     : QStringLiteral("there is no output");
         Add(nullptr, CheckProblem::NoDevice, QString("sound card %1; %2").arg(config_.SoundCard).arg(outputs), QString());
-    }
-
-    void CheckListSize(const QString& listFile) {
-        const qint64 size = QFileInfo(listFile).size();
-        const qint64 record = static_cast<qint64>(PlayItemLayout::Size);
-        if (size % record == 0) return;
-        Add(nullptr, CheckProblem::ListDamaged,
-            QString("%1: %2 bytes is not a whole number of %3-byte items; the last %4 bytes are ignored")
-                .arg(listFile).arg(size).arg(record).arg(size % record),
-            listFile);
     }
 
     void CheckItem(const std::vector<PlayItem>& items, size_t k) {

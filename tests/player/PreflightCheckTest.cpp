@@ -149,7 +149,7 @@ TEST(PreflightCheck, EachProblemIsNamedWhereItLies) {
              file.write(QByteArray(400, 'x'));
              return std::vector{Station::Channel("a", list)};
          },
-         {{0, {}, "list-damaged", "1000 bytes is not a whole number of 600-byte items; the last 400 bytes are ignored"},
+         {{0, {}, "list-damaged", "1000 bytes is not a whole number of 600-byte records (400 bytes left over)"},
           {0, 1, "file-missing", "gone.wav"}}},
         {"missing and unplayable files",
          [](Station& s) {
