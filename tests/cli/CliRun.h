@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 struct CliRun {
     int status = -1;
     QString out, err;
