@@ -34,5 +34,6 @@ struct CliCommand {
 std::vector<CliCommand> listCommands();   // timetable and configuration files
 std::vector<CliCommand> audioCommands();  // devices, probe, play
 std::vector<CliCommand> stationCommands();  // where, autostart
+std::vector<CliCommand> airingCommands(); // report, check
 
 }  // namespace tessora::cli

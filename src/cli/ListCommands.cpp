@@ -1,8 +1,7 @@
 // Commands on the station's timetable and configuration files.
 #include "ChannelFile.h"
-#include "Command.h"
+#include "CommandSupport.h"
 #include "CurrentItem.h"
-#include "FileError.h"
 #include "FileNames.h"
 #include "GbkText.h"
 #include "ItemCheck.h"
@@ -12,33 +11,6 @@
 namespace tessora::cli {
 
 namespace {
-
-void RequireArguments(const QStringList& args, qsizetype count, const QString& synopsis) {
-    if (args.size() != count) throw CliError("usage: tessora-cli " + synopsis);
-}
-
-// A field of a TAB-separated record: no TAB or line break may split it.
-QString Field(QString text) {
-    for (QChar& c : text)
-        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-    return text;
-}
-
-void WriteRecord(QTextStream& out, const QStringList& fields) {
-    QStringList clean;
-    for (const QString& f : fields) clean << Field(f);
-    out << clean.join('\t') << '\n';
-}
-
-// Runs a file operation, turning its error into one line naming the file.
-template <typename Operation>
-auto WithFileErrors(Operation operation) {
-    try {
-        return operation();
-    } catch (const EFileError& e) {
-        throw CliError(e.Path + ": " + e.Message);
-    }
-}
 
 // A day list cut short still has its whole records, but a command answering from it must not
 // pass it off as the complete list.
@@ -63,12 +35,6 @@ int List(const QStringList& args, CliIO& io) {
         WriteRecord(io.out, {QString::number(list.Items[i].Index), r.Title, r.Start, r.End, r.Source, r.PlayMode, r.Memo});
     }
     return 0;
-}
-
-QDate ParseDate(const QString& text) {
-    const QDate date = QDate::fromString(text, "yyyy-MM-dd");
-    if (!date.isValid()) throw CliError("not a date (YYYY-MM-DD): " + text);
-    return date;
 }
 
 int Resolve(const QStringList& args, CliIO& io) {

@@ -15,6 +15,7 @@ std::vector<CliCommand> allCommands() {
     auto commands = listCommands();
     for (auto& c : audioCommands()) commands.push_back(std::move(c));
     for (auto& c : stationCommands()) commands.push_back(std::move(c));
+    for (auto& c : airingCommands()) commands.push_back(std::move(c));
     return commands;
 }
 

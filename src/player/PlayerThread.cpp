@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace tessora {
 
@@ -73,6 +74,7 @@ ChannelConfig TListPlayer::Config() const {
 
 void TListPlayer::CreateChannel(int index, const PlayerChannelFactory& factory) {
     if (channel_) return;
+    index_ = index;
     if (SoundCard < 0) emit Alert(this, kBadSoundCard);
     try {
         channel_ = factory(SoundCard, index);
@@ -82,6 +84,7 @@ void TListPlayer::CreateChannel(int index, const PlayerChannelFactory& factory) 
     }
     if (!channel_) {
         channelError_ = kNoChannel;
+        Report(AsRunEventKind::Error, QString(), kNoChannel);
         emit Alert(this, kNoChannel);
         return;
     }
@@ -122,9 +125,12 @@ void TListPlayer::Decide(const LocalMoment& now) {
     if (failure_ && failure_->mode != PlayMode) failure_.reset();
     const PlayerChannel::State state = channel_->GetState();
     if (PlayState == PlayPaused) {
-        if (state == PlayerChannel::Playing) channel_->Pause();
+        if (state == PlayerChannel::Playing) {
+            channel_->Pause();
+            ReportSounding(AsRunEventKind::Pause);
+        }
     } else if (PlayState == PlayStopped) {
-        if (PlayMode == ManualMode || state != PlayerChannel::Stopped) channel_->Stop();
+        if (PlayMode == ManualMode || state != PlayerChannel::Stopped) StopChannel();
     } else if (PlayMode == ManualMode) {
         PlayManual();
     } else {
@@ -146,7 +152,7 @@ void TListPlayer::Schedule(const LocalMoment& now) {
 }
 
 void TListPlayer::NoCurrentItem() {
-    channel_->Open(QString());
+    CloseChannel();
     channel_->Stop();
     CurrentItem.Index = -1;
     CurrentItem.Title.clear();
@@ -168,9 +174,12 @@ void TListPlayer::PlayFileItem(const PlayItem& item) {
     }
     CurrentItem = item;
     failure_.reset();
-    // The same file in the next item goes on playing as it is.
-    if (channel_->FileName() == item.Source) return;
-    channel_->Open(QString());
+    // The same file in the next item goes on playing as it is; in the log the new item starts.
+    if (channel_->FileName() == item.Source) {
+        if (channel_->GetState() == PlayerChannel::Playing) BeginSounding();
+        return;
+    }
+    CloseChannel();
     StartFile(item.Source, item.Loop != 0);
 }
 
@@ -230,12 +239,12 @@ void TListPlayer::NextFolderFile() {
 
 void TListPlayer::PlayManual() {
     if (ManualFile.isEmpty()) {
-        channel_->Open(QString());
+        CloseChannel();
         channel_->Stop();
         return;
     }
     if (channel_->FileName() != ManualFile) {
-        channel_->Stop();
+        StopChannel();
         StartFile(ManualFile, false);
     }
     ResumeIfHeld();
@@ -244,7 +253,8 @@ void TListPlayer::PlayManual() {
 void TListPlayer::ResumeIfHeld() {
     // A paused file goes on where it paused, a stopped one from its beginning. Called once the
     // due file is open: resuming another one (left by an override) would sound it for a moment.
-    if (channel_->FileName().isEmpty() || channel_->GetState() == PlayerChannel::Playing) return;
+    const PlayerChannel::State state = channel_->GetState();
+    if (channel_->FileName().isEmpty() || state == PlayerChannel::Playing) return;
     // A file that has played to its end is not held: its end notice may still be queued behind
     // this tick, or dropped by a Play here, so it is taken as its end now, never played twice.
     if (channel_->Ended()) {
@@ -252,6 +262,10 @@ void TListPlayer::ResumeIfHeld() {
         return;
     }
     channel_->Play();
+    if (state == PlayerChannel::Paused && sounding_)
+        ReportSounding(AsRunEventKind::Resume);
+    else
+        BeginSounding();  // a stopped file starts again from its beginning
 }
 
 void TListPlayer::StartFile(const QString& path, bool loop) {
@@ -296,6 +310,7 @@ void TListPlayer::PlayOpened(bool loop) {
         throw EFileError(path, QString::fromUtf8(e.what()));
     }
     ReplaceAnalysis();
+    BeginSounding();
     if (panel_) {
         panel_->SetFileLabel(FileNameOf(path));
         panel_->SetProgressRange(0, int(channel_->Length()));
@@ -313,8 +328,11 @@ void TListPlayer::ReplaceAnalysis() {
 // Failures
 
 void TListPlayer::Fail(const QString& path, const QString& message) {
+    // A file that stays bad fails at every tick; the log hears of it once.
+    const bool known = failure_ && failure_->path == path && failure_->message == message && failure_->mode == PlayMode;
     CloseQuietly();
     failure_ = Failure{path, message, PlayMode};
+    if (!known) Report(AsRunEventKind::Error, path, message);
     ShowFailure();
 }
 
@@ -323,7 +341,7 @@ void TListPlayer::CloseQuietly() {
     analysedFile_.clear();
     if (!channel_) return;
     try {
-        channel_->Open(QString());
+        CloseChannel();
     } catch (const std::exception& e) {
         qWarning("tessora: closing channel %s: %s", qPrintable(Title), e.what());
     }
@@ -343,6 +361,8 @@ void TListPlayer::ChannelFailed(const QString& message) {
         qWarning("tessora: %s: %s", qPrintable(path), qPrintable(message));
         return;
     }
+    EndSounding(AsRunEventKind::Stop);
+    Report(AsRunEventKind::Error, path, message);
     // The channel stopped in the middle of the file: go on as after its end (the next file of
     // a folder, the item's file again, or silence after a single file).
     EndOfPlay();
@@ -356,9 +376,62 @@ void TListPlayer::ChannelFailed(const QString& message) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The as-run log
+
+void TListPlayer::CloseChannel() {
+    EndSounding(AsRunEventKind::Stop);
+    channel_->Open(QString());
+}
+
+void TListPlayer::StopChannel() {
+    EndSounding(AsRunEventKind::Stop);
+    channel_->Stop();
+}
+
+void TListPlayer::BeginSounding() {
+    EndSounding(AsRunEventKind::Stop);  // a file replaced while it sounded
+    sounding_ = Sounding{channel_->FileName(), std::nullopt, QString(), 0};
+    if (InItem()) {
+        sounding_->item = CurrentItem.Index;
+        sounding_->itemTitle = CurrentItem.Title;
+    }
+    // A file shorter than a tick may end before the next one measures it: the sound just
+    // ahead of the cursor is measured now.
+    if (analysis_ && analysedFile_ == sounding_->file) MeasureLevels();
+    QString delay;
+    if (sounding_->item) delay = QString::number(MsOfDay(Clock()) - TimeOfDayMs(CurrentItem.StartTime));
+    Report(AsRunEventKind::Start, sounding_->file, delay);
+}
+
+void TListPlayer::EndSounding(AsRunEventKind kind) {
+    if (!sounding_) return;
+    const Sounding ended = *std::exchange(sounding_, std::nullopt);
+    Tell(kind, ended.file, QString::number(ended.peak), ended.item, ended.itemTitle);
+}
+
+void TListPlayer::ReportSounding(AsRunEventKind kind) {
+    if (sounding_) Tell(kind, sounding_->file, QString(), sounding_->item, sounding_->itemTitle);
+}
+
+void TListPlayer::Report(AsRunEventKind kind, const QString& file, const QString& detail) {
+    if (InItem())
+        Tell(kind, file, detail, CurrentItem.Index, CurrentItem.Title);
+    else
+        Tell(kind, file, detail, std::nullopt, QString());
+}
+
+void TListPlayer::Tell(AsRunEventKind kind, const QString& file, const QString& detail, std::optional<int32_t> item,
+                       const QString& itemTitle) {
+    if (OnAsRun) OnAsRun(AsRunEvent{Clock(), index_, Title, kind, item, itemTitle, file, detail});
+}
+
+// ---------------------------------------------------------------------------------------------
 // The panel
 
 void TListPlayer::UpdatePanel() {
+    const bool playing = channel_ && channel_->GetState() == PlayerChannel::Playing;
+    // Measured with or without a panel: the as-run log keeps the peak.
+    if (playing) MeasureLevels();
     if (!panel_) return;
     if (!channel_) {
         panel_->SetCaption(Title + kFailedMark + channelError_);
@@ -366,7 +439,7 @@ void TListPlayer::UpdatePanel() {
         return;
     }
     // A channel that is not sounding shows no level: the last one would look like sound.
-    if (channel_->GetState() == PlayerChannel::Playing)
+    if (playing)
         ShowLevels();
     else
         panel_->SetGauges(0, 0);
@@ -374,10 +447,15 @@ void TListPlayer::UpdatePanel() {
     if (failure_ && PlayState == PlayOn && failure_->mode == PlayMode) ShowFailure();
 }
 
-void TListPlayer::ShowLevels() {
+void TListPlayer::MeasureLevels() {
     // A file opened behind the player's back (an override) gets its own analyser here.
     if (!analysis_ || analysedFile_ != channel_->FileName()) ReplaceAnalysis();
     analysis_->Analyse();
+    if (sounding_ && sounding_->file == channel_->FileName())
+        sounding_->peak = std::max({sounding_->peak, int(analysis_->Levels[0] * 100), int(analysis_->Levels[1] * 100)});
+}
+
+void TListPlayer::ShowLevels() {
     panel_->SetGauges(int(analysis_->Levels[1] * 100), int(analysis_->Levels[0] * 100));
     if (!panel_->ProgressDragging()) panel_->SetProgressValue(int(channel_->Position()));
 }
@@ -411,6 +489,7 @@ void TListPlayer::WriteTexts() {
 
 void TListPlayer::EndOfPlay() {
     if (!channel_) return;
+    EndSounding(AsRunEventKind::End);
     Guarded([this] {
         if (PlayMode == ManualMode) {
             // A single file plays once; a looping one (the alarm) goes on. Closing it at once
@@ -538,7 +617,7 @@ void TListPlayer::Teardown() {
     if (thread_.joinable()) thread_.join();
     if (channel_) {
         try {
-            channel_->Stop();
+            StopChannel();
         } catch (const std::exception& e) {
             qWarning("tessora: stopping channel %s: %s", qPrintable(Title), e.what());
         }

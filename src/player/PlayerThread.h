@@ -2,6 +2,7 @@
 // The channel player: makes one configured channel sound by itself. A thread of its own wakes
 // every half second and has Tick run on the GUI thread, which decides everything.
 
+#include "AsRunEvent.h"
 #include "ChannelFile.h"
 #include "CurrentItem.h"
 #include "FolderPlay.h"
@@ -146,6 +147,11 @@ public:
     // Random folder order draws from this; tests seed it.
     void SeedRandom(uint32_t seed) { random_.seed(seed); }
 
+    // What the channel sounds, for the as-run log: starts (with an item's delay), ends and stops
+    // (with the peak level heard), pauses, resumes and errors, each with the channel's index and
+    // title and the time from Clock. GUI thread.
+    std::function<void(const AsRunEvent& event)> OnAsRun;
+
 signals:
     // After Teardown; the main window removes the panel (and may deleteLater the player).
     void Finished(TListPlayer* player);
@@ -167,6 +173,13 @@ private:
         QString path;
         FailedOpen failure;
     };
+    // The file the channel sounds since it began, for the as-run log.
+    struct Sounding {
+        QString file;
+        std::optional<int32_t> item;
+        QString itemTitle;
+        int peak = 0;  // the highest level heard, 0..100
+    };
 
     void LoadDayListFile(const QString& path) override;
     void RetryFailedDayList();
@@ -179,6 +192,7 @@ private:
     void PostToGuiThread(const char* method);
 
     void UpdatePanel();
+    void MeasureLevels();
     void ShowLevels();
     void WriteTexts();
     void Decide(const LocalMoment& now);
@@ -199,6 +213,17 @@ private:
     void CloseQuietly();
     void ShowFailure();
     void ChannelFailed(const QString& message);
+
+    // The channel's sound, as the as-run log hears of it.
+    void CloseChannel();  // closes it, a sounding file noted as stopped
+    void StopChannel();   // stops and rewinds it, likewise
+    void BeginSounding();
+    void EndSounding(AsRunEventKind kind);  // End or Stop, with the peak heard
+    void ReportSounding(AsRunEventKind kind);  // Pause or Resume of what sounds
+    void Report(AsRunEventKind kind, const QString& file, const QString& detail);  // of the current item, if any
+    void Tell(AsRunEventKind kind, const QString& file, const QString& detail, std::optional<int32_t> item,
+              const QString& itemTitle);
+    bool InItem() const { return PlayMode == ListMode && CurrentItem.Index != -1; }
     template <typename Step> void Guarded(Step step);
 
     std::unique_ptr<PlayerChannel> channel_;
@@ -219,6 +244,8 @@ private:
     QHash<QString, TOpenResult> failedOpens_;
     std::optional<FailedList> failedList_;  // the day list that could not be read, if any
     QString analysedFile_;              // the file analysis_ was made for
+    std::optional<Sounding> sounding_;  // what the channel sounds, until it ends or stops
+    int index_ = -1;                    // the channel index
     FolderRandom random_{std::random_device{}()};
 };
 

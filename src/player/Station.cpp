@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMetaObject>
 
 #include <algorithm>
 
@@ -15,6 +16,7 @@ namespace {
 
 // How long StopAllPlayers serves events while the players finish their last tick and teardown.
 constexpr int kStopWaitMs = 5000;
+constexpr int kDayTimerMs = 1000;
 
 }  // namespace
 
@@ -23,9 +25,26 @@ TStation::TStation(const QString& programFolder, PasswordStore& passwords, Playe
     : QObject(parent),
       programFolder_(programFolder.endsWith('/') ? programFolder : programFolder + '/'),
       channelFactory_(std::move(channelFactory)),
-      settingsStore_(programFolder_, passwords) {}
+      settingsStore_(programFolder_, passwords) {
+    // Told on the log's own thread: the window hears of it on this one.
+    asRunLog_ = std::make_unique<TAsRunLog>(programFolder_ + kAsRunFolderName, QDate::currentDate(), [this](const QString& message) {
+        QMetaObject::invokeMethod(
+            this, [this, message] { emit Alert(QStringLiteral("The as-run log cannot be written: ") + message); },
+            Qt::QueuedConnection);
+    });
+    LogEvent(kStationChannel, AsRunEventKind::Startup);
+    dayTimer_.setInterval(kDayTimerMs);
+    connect(&dayTimer_, &QTimer::timeout, this, &TStation::CheckDay);
+}
 
-TStation::~TStation() { StopAllPlayers(); }
+TStation::~TStation() {
+    dayTimer_.stop();
+    StopAllPlayers();
+    LogEvent(kStationChannel, AsRunEventKind::Exit);
+    // A check still reading a slow disk is left to finish alone; the log's writer outlives it.
+    dayCheck_.reset();
+    asRunLog_.reset();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Settings
@@ -81,6 +100,7 @@ void TStation::ReplaceChannels(const std::vector<ChannelConfig>& channels) {
 void TStation::AddPlayer(const LoadedChannel& loaded) {
     auto player = std::make_unique<TListPlayer>();
     player->SetFromConfig(loaded);
+    player->OnAsRun = asRunLog_->Writer();
     connect(player.get(), &TListPlayer::Alert, this, [this](TListPlayer*, const QString& text) { emit Alert(text); });
     players_.push_back(std::move(player));
     started_.push_back(false);
@@ -99,6 +119,26 @@ void TStation::StartChannels() {
         player.LoadDayList();
         player.Start();
     }
+    CheckDay();
+    dayTimer_.start();
+}
+
+void TStation::SetCheckEnvironment(std::function<CheckEnvironment()> environment) {
+    checkEnvironment_ = std::move(environment);
+}
+
+void TStation::CheckDay() {
+    if (!dayCheck_) dayCheck_ = std::make_unique<TDayCheck>(checkEnvironment_, asRunLog_->Writer());
+    dayCheck_->Tick([this] { return ChannelConfigs(); }, LocalMoment::Now());
+}
+
+bool TStation::WaitForAsRunLog(int ms) { return asRunLog_->WaitUntilWritten(std::chrono::milliseconds(ms)); }
+
+bool TStation::WaitForDayCheck(int ms) { return !dayCheck_ || dayCheck_->WaitUntilDone(std::chrono::milliseconds(ms)); }
+
+void TStation::LogEvent(int index, AsRunEventKind kind, const QString& file, const QString& detail) {
+    const TListPlayer* p = PlayerAt(index);
+    asRunLog_->Write({LocalMoment::Now(), index, p ? p->Title : QString(), kind, std::nullopt, QString(), file, detail});
 }
 
 void TStation::StopAllPlayers() {
@@ -174,6 +214,7 @@ void TStation::PlayFile(int index, const QString& path) {
     p->ManualFile = path;
     p->PlayState = PlayOn;
     p->PlayMode = ManualMode;
+    LogEvent(index, AsRunEventKind::Manual, path);
     emit ChannelChanged(index);
 }
 
@@ -184,10 +225,15 @@ void TStation::UseListFile(int index, const QString& path, bool backToList) {
     if (p->Panel()) p->Panel()->SetListLabel(path);
     try {
         p->ApplyListFile(path);
-    } catch (...) {
+    } catch (const EFileError& e) {
+        LogEvent(index, AsRunEventKind::Error, path, e.Message);
         emit ChannelChanged(index);  // the mode may have changed all the same
         throw;
+    } catch (...) {
+        emit ChannelChanged(index);
+        throw;
     }
+    LogEvent(index, AsRunEventKind::List, path);
     if (LowerExtension(path) == QStringLiteral(".lst") && !p->DayList.Damage.isEmpty())
         emit Alert(path + ": " + p->DayList.Damage);
     emit ChannelChanged(index);
@@ -200,6 +246,7 @@ void TStation::TakeOver(int index, const QString& file, bool loop) {
     p->PlayMode = ManualMode;
     p->ManualFile = file;
     SetLoop(index, loop);
+    LogEvent(index, AsRunEventKind::Takeover, file);
     emit ChannelChanged(index);
 }
 
@@ -217,6 +264,7 @@ void TStation::GiveBack(int index) {
     if (!p) return;
     p->PlayMode = p->SavedPlayMode;
     if (p->PlayMode == ManualMode) p->ManualFile.clear();
+    LogEvent(index, AsRunEventKind::Giveback);
     // The override's file stops now rather than at the next tick; closing also ends its loop.
     if (p->Channel()) {
         try {

@@ -5,12 +5,15 @@
 // Channel(); none of them writes a player's fields. The players still notice a change at their
 // next tick, as before: a command only sets what the player then acts on.
 
+#include "AsRunLog.h"
 #include "ChannelFile.h"
+#include "DayCheck.h"
 #include "PlayerThread.h"
 #include "SettingsStore.h"
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -22,8 +25,11 @@ class TStation : public QObject {
     Q_OBJECT
 public:
     // `passwords` must outlive the station; `channelFactory` makes each channel's sound channel.
+    // The as-run log ("asrun" in the program folder) starts with the station; a log that cannot
+    // be written is said once through Alert, and nothing stops for it.
     TStation(const QString& programFolder, PasswordStore& passwords, PlayerChannelFactory channelFactory,
              QObject* parent = nullptr);
+    // Ends the channels, then writes `exit` to the as-run log.
     ~TStation() override;
 
     QString ProgramFolder() const { return programFolder_; }
@@ -70,6 +76,15 @@ public:
     // players are gone and ChannelsStopped has been emitted.
     void StopAllPlayers();
 
+    // The day's check: StartChannels runs it for today, and the station again at the first second
+    // of each new day; its findings go to the as-run log as `error` events. The outputs and the
+    // reader it checks against (the machine's own unless a test gives others).
+    void SetCheckEnvironment(std::function<CheckEnvironment()> environment);
+    // Waits for the as-run log to have written what it was told (tests).
+    bool WaitForAsRunLog(int ms);
+    // Waits for a day's check in progress (tests).
+    bool WaitForDayCheck(int ms);
+
     int ChannelCount() const { return int(players_.size()); }
     // Read-only; nullptr for an index out of range.
     const TListPlayer* Channel(int index) const;
@@ -115,6 +130,9 @@ signals:
 private:
     TListPlayer* PlayerAt(int index) const;
     void AddPlayer(const LoadedChannel& loaded);
+    // An event of the station (index -1) or of a channel, to the as-run log.
+    void LogEvent(int index, AsRunEventKind kind, const QString& file = QString(), const QString& detail = QString());
+    void CheckDay();
 
     QString programFolder_;
     PlayerChannelFactory channelFactory_;
@@ -126,6 +144,10 @@ private:
     QString channelFileError_;
     std::vector<std::unique_ptr<TListPlayer>> players_;
     std::vector<bool> started_;  // by index: the channel has its panel, sound channel and thread
+    std::unique_ptr<TAsRunLog> asRunLog_;
+    std::function<CheckEnvironment()> checkEnvironment_ = AudioCheckEnvironment;
+    std::unique_ptr<TDayCheck> dayCheck_;
+    QTimer dayTimer_;  // looks for a new day every second
 };
 
 }  // namespace tessora

@@ -1,41 +1,16 @@
 // tessora-cli as an operator's script sees it: the exact output, the exit status, and nothing
 // written when something is wrong.
 #include "ChannelFile.h"
+#include "CliRun.h"
 #include "TempFolder.h"
 
 #include <QFileInfo>
-#include <QProcess>
-#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
 using namespace tessora;
 
 namespace {
-
-struct CliRun {
-    int status = -1;
-    QString out, err;
-};
-
-CliRun Cli(const QStringList& args, const QByteArray& input = {},
-           const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(TESSORA_CLI, args);
-    process.write(input);
-    process.closeWriteChannel();
-    EXPECT_TRUE(process.waitForFinished(30000));
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
-
-void ExpectFailure(const CliRun& run, const QString& errorPart) {
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(errorPart)) << run.err.toStdString();
-}
 
 const QByteArray kItems =
     "早操\t07:05:00\t07:10:00\tfile\t/音乐/a.mp3\t1\t0\t晨练\n"
@@ -171,7 +146,8 @@ TEST(Cli, MakeChannelsWritesWhatChannelsPrints) {
 TEST(Cli, HelpAndUsage) {
     const CliRun help = Cli({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* command : {"list FILE", "resolve FILE.lsm", "due FILE WHEN", "channels FILE.cfg", "make-list OUT", "make-periodic OUT", "make-channels OUT"})
+    for (const char* command : {"list FILE", "resolve FILE.lsm", "due FILE WHEN", "channels FILE.cfg", "make-list OUT",
+                                "make-periodic OUT", "make-channels OUT", "report FOLDER YYYY-MM-DD", "check FOLDER [YYYY-MM-DD]"})
         EXPECT_TRUE(help.out.contains(command)) << command;
     ExpectFailure(Cli({"frobnicate"}), "unknown command");
     ExpectFailure(Cli({"list"}), "usage: tessora-cli list FILE");

@@ -31,6 +31,8 @@ protected:
             channels.push_back(channel.get());
             return channel;
         });
+        // Two outputs, and every file that is there plays.
+        station->SetCheckEnvironment([] { return CheckEnvironment{2, [](const QString&) { return std::optional<QString>(); }}; });
         station->SetPanelFactory([this](int index) {
             panels.push_back(std::make_unique<FakePanel>());
             panelIndexes.push_back(index);
@@ -242,6 +244,50 @@ TEST_F(StationTest, AChannelFileThatFailedPartWayIsNeverWrittenOver) {
     EXPECT_EQ(station->ChannelCount(), 1);
     EXPECT_THROW(station->SaveChannels(), EFileError);
     EXPECT_EQ(folder.Read("tessora.cfg"), before);
+}
+
+TEST_F(StationTest, TheAsRunLogHearsOfTheStationItsCommandsAndTheDaysCheck) {
+    const QString day = WriteDayList("day.lst", At(8, 0, 0), At(9, 0, 0));  // its bell.wav is not there
+    StartWith(2, day);
+    ASSERT_TRUE(station->WaitForDayCheck(10000));
+    station->PlayFile(1, "/music/a.wav");
+    station->UseListFile(0, day, true);
+    EXPECT_THROW(station->UseListFile(0, folder.Path("gone.lst"), true), EFileError);
+    station->TakeOver(1, "/music/alarm.wav", true);
+    station->GiveBack(1);
+    station.reset();
+
+    // What the station itself says; the players' own starts and stops depend on the hour.
+    QStringList said;
+    const QString log = QString::fromUtf8(folder.Read("asrun/" + AsRunFileName(QDate::currentDate())));
+    for (const QString& line : log.split('\n', Qt::SkipEmptyParts)) {
+        const auto e = ParseAsRunLine(line);
+        ASSERT_TRUE(e) << line.toStdString();
+        const bool fromPlayer = e->Kind == AsRunEventKind::Start || e->Kind == AsRunEventKind::End ||
+                                e->Kind == AsRunEventKind::Stop;
+        if (!fromPlayer) said << QString("%1 %2 %3 %4").arg(e->Channel).arg(AsRunEventName(e->Kind), e->Item ? QString::number(*e->Item) : "-", e->Detail.isEmpty() ? e->File : e->Detail);
+    }
+    EXPECT_EQ(said, (QStringList{"-1 startup - ", "0 error 1 file-missing: " + folder.Path("bell.wav"),
+                                 "1 error - no-list: the channel has no day list", "1 manual - /music/a.wav",
+                                 "0 list - " + day, "0 error - File not found", "1 takeover - /music/alarm.wav",
+                                 "1 giveback - ", "-1 exit - "}));
+}
+
+TEST_F(StationTest, ALogThatCannotBeWrittenIsSaidOnce) {
+    TempFolder other;
+    other.Write("asrun");  // a file in the log folder's place
+    TStation blocked(other.Path(), passwords, [](int, int) { return std::make_unique<FakeChannel>(); });
+    QSignalSpy alerts(&blocked, &TStation::Alert);
+    blocked.PlayFile(0, "/music/a.wav");  // no channel: nothing to log but the startup
+    ASSERT_TRUE(blocked.WaitForAsRunLog(10000));
+    ASSERT_TRUE(alerts.wait(5000));
+    EXPECT_TRUE(alerts[0][0].toString().startsWith("The as-run log cannot be written: ")) << alerts[0][0].toString().toStdString();
+    TChannelFile().SaveChannels(blocked.ChannelFilePath(), {ChannelConfig{}});
+    ASSERT_TRUE(blocked.LoadChannels());
+    blocked.PlayFile(0, "/music/a.wav");
+    ASSERT_TRUE(blocked.WaitForAsRunLog(10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(alerts.count(), 1);
 }
 
 }  // namespace
