@@ -136,6 +136,8 @@ void TFormPlayerSetting::SetFields(const SettingsFormFields& f) {
     // A position outside the list leaves nothing chosen.
     cboCard->setCurrentIndex(f.PreviewDevice < cboCard->count() ? f.PreviewDevice : -1);
     EditInterval->setText(f.PlayingInterval);
+    // Long names and paths show from their beginning.
+    for (QLineEdit* field : {EditSystemName, DirMusic, DirList, DirTemplate}) field->setCursorPosition(0);
 }
 
 SettingsFormFields TFormPlayerSetting::Fields() const {
