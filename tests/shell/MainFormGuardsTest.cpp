@@ -59,6 +59,8 @@ class MainFormGuardsTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> folder;
+    MemoryPasswords passwords;
+    std::unique_ptr<TStation> station;
     std::unique_ptr<TfrmMain> window;
     std::vector<FakeChannel*> channels;
     QList<QString> typed;  // what the operator types at each password question, in turn
@@ -72,17 +74,17 @@ class MainFormGuardsTest : public QObject {
         for (int i = 0; i < channelCount; ++i) configs.push_back({.Title = QString("通道%1").arg(i + 1)});
         TChannelFile().SaveChannels(Folder() + "tessora.cfg", configs);
 
+        station = std::make_unique<TStation>(Folder(), passwords, [this](int, int) {
+            auto channel = std::make_unique<FakeChannel>();
+            channels.push_back(channel.get());
+            return channel;
+        });
         MainWindowServices services;
         services.askPassword = [this](QWidget*, const QString& password) {
             return !typed.isEmpty() && typed.takeFirst() == password;
         };
-        services.channelFactory = [this](int, int) {
-            auto channel = std::make_unique<FakeChannel>();
-            channels.push_back(channel.get());
-            return channel;
-        };
-        services.passwords = std::make_unique<MemoryPasswords>();
         services.showMessage = [this](QWidget*, const QString& text) { told << text; };
+        services.tellBeforeClosing = [this](QWidget*, const QString& text) { told << text; };
         services.chooseFile = [](QWidget*, const QString&, const QString&) { return QString(); };
         services.chooseFolder = [](QWidget*, const QString&) { return QString(); };
         services.inform = [this](QWidget*, const QString& text) { told << text; };
@@ -92,7 +94,7 @@ class MainFormGuardsTest : public QObject {
         auto fake = std::make_unique<FakePowerOff>(Folder() + "Tessora.ini");
         powerOff = fake.get();
         services.powerOff = std::move(fake);
-        window = std::make_unique<TfrmMain>(Folder(), std::move(services));
+        window = std::make_unique<TfrmMain>(*station, std::move(services));
         window->resize(1024, 700);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -117,7 +119,10 @@ private slots:
         typed.clear();
         told.clear();
     }
-    void cleanup() { window.reset(); }
+    void cleanup() {
+        window.reset();
+        station.reset();
+    }
 
     void theGuardedEntriesAreEnabled() {
         Start(0);
@@ -142,7 +147,7 @@ private slots:
         QVERIFY(told.isEmpty());
         QVERIFY(!window->FormPlayerConfig->isVisible());
         QVERIFY(!window->FormPlayerSetting->isVisible());
-        QVERIFY(window->Players[0]->IsRunning());
+        QVERIFY(station->Channel(0)->IsRunning());
     }
 
     void settingsTakeEffectAtOnce() {
@@ -157,8 +162,8 @@ private slots:
         });
         window->SystemSettingsCommand();
         QCOMPARE(window->windowTitle(), QString("一中广播站"));
-        QCOMPARE(window->Settings.SystemName, QString("一中广播站"));
-        QCOMPARE(window->Settings.Password, QString("new"));
+        QCOMPARE(station->Settings().SystemName, QString("一中广播站"));
+        QCOMPARE(station->Settings().Password, QString("new"));
         // The next guard asks for the new password.
         typed = {"secret"};
         window->SystemSettingsCommand();
@@ -167,7 +172,7 @@ private slots:
 
     void cancelLeavesEveryChannelPlayingAsItWas() {
         Start(2);
-        const std::vector<TListPlayer*> before = window->Players;
+        const std::vector<const TListPlayer*> before = {station->Channel(0), station->Channel(1)};
         const TChannelPanel* firstPanel = window->PanelOf(0);
         typed = {"secret"};
         WhenModal(window.get(), [this](QWidget*) {
@@ -179,11 +184,13 @@ private slots:
             dialog->btnCancel->click();
         });
         window->ChannelConfigCommand();
-        QCOMPARE(window->Players, before);
+        QCOMPARE(station->ChannelCount(), 2);
+        QCOMPARE(station->Channel(0), before[0]);
+        QCOMPARE(station->Channel(1), before[1]);
         QCOMPARE(window->PanelOf(0), firstPanel);
         QCOMPARE(channels.size(), size_t(2));  // no second sound channel for any channel
-        QCOMPARE(window->Players[0]->Title, QString("一楼"));
-        QVERIFY(window->Players[0]->IsRunning() && window->Players[1]->IsRunning());
+        QCOMPARE(station->Channel(0)->Title, QString("一楼"));
+        QVERIFY(station->Channel(0)->IsRunning() && station->Channel(1)->IsRunning());
         // The stored name reaches the file at the exit.
         QVERIFY(window->SaveOnExit());
         QCOMPARE(ChannelFile().at(0).Title, QString("一楼"));
@@ -208,11 +215,11 @@ private slots:
         QCOMPARE(written.size(), size_t(2));
         QCOMPARE(written[0].Title, QString("通道1"));
         QCOMPARE(written[1].Title, QString("操场"));
-        QCOMPARE(window->Players.size(), size_t(2));
+        QCOMPARE(station->ChannelCount(), 2);
         QCOMPARE(channels.size(), size_t(4));  // two at the start, one each for the restarted
         for (int i = 0; i < 2; ++i) {
             QVERIFY(window->PanelOf(i));
-            QVERIFY(window->Players[i]->IsRunning());
+            QVERIFY(station->Channel(i)->IsRunning());
         }
         QCOMPARE(window->findChildren<TChannelPanel*>().size(), qsizetype(2));
     }
@@ -237,7 +244,7 @@ private slots:
         bool locked = false;
         WhenModal(window.get(), [&](QWidget* modal) {
             locked = modal == window->Form5 && window->Form5->Grabbed();
-            QVERIFY(window->Players[0]->IsRunning());
+            QVERIFY(station->Channel(0)->IsRunning());
             QTest::keyClicks(window->Form5->Edit1, "secret");
             QTest::keyClick(window->Form5->Edit1, Qt::Key_Return);
         });
@@ -249,9 +256,11 @@ private slots:
     void theScheduledPowerOffWritesEverythingFirst() {
         Start(1);
         QVERIFY(!QFileInfo::exists(Folder() + "Tessora.ini"));
-        window->Settings.AutoShutDown = true;
-        window->Settings.AutoShutDownTime = LocalMoment::Now().timeOfDay;
-        window->Players[0]->Title = "changed since the start";
+        SystemSettings settings = station->Settings();
+        settings.AutoShutDown = true;
+        settings.AutoShutDownTime = LocalMoment::Now().timeOfDay;
+        station->SetChannelFields(0, "changed since the start", 0, QString());
+        station->ApplySettings(settings);
         QTRY_VERIFY_WITH_TIMEOUT(powerOff->requests >= 2, 3500);  // once a second while due
         QVERIFY(powerOff->settingsWrittenFirst);
         QCOMPARE(ChannelFile().at(0).Title, QString("changed since the start"));
