@@ -81,7 +81,7 @@ std::vector<ChannelConfig> TStation::ChannelConfigs() const {
     return channels;
 }
 
-void TStation::ReplaceChannels(const std::vector<ChannelConfig>& channels) {
+void TStation::ReplaceChannels(const std::vector<ChannelConfig>& channels, const QStringList& memos) {
     StopAllPlayers();
     for (const ChannelConfig& config : channels) {
         LoadedChannel loaded{config, {}};
@@ -94,7 +94,17 @@ void TStation::ReplaceChannels(const std::vector<ChannelConfig>& channels) {
             }
         }
         AddPlayer(loaded);
+        players_.back()->Memo = memos.value(ChannelCount() - 1);
     }
+}
+
+void TStation::SetChannelFields(int index, const QString& title, int32_t soundCard, const QString& memo) {
+    TListPlayer* player = PlayerAt(index);
+    if (!player) return;
+    player->Title = title;
+    player->SoundCard = soundCard;
+    player->Memo = memo;
+    emit ChannelChanged(index);
 }
 
 void TStation::AddPlayer(const LoadedChannel& loaded) {

@@ -59,9 +59,12 @@ public:
     void SaveChannels();
     std::vector<ChannelConfig> ChannelConfigs() const;
     // Ends the running channels and makes new, not yet started ones from `channels` (the channel
-    // dialog). A periodic list that cannot be read leaves that channel without one, and Alert
-    // says so.
-    void ReplaceChannels(const std::vector<ChannelConfig>& channels);
+    // dialog), with `memos` by position where given. A periodic list that cannot be read leaves
+    // that channel without one, and Alert says so.
+    void ReplaceChannels(const std::vector<ChannelConfig>& channels, const QStringList& memos = {});
+    // The channel dialog's fields for a running channel: its name and memo at once, its sound
+    // card from the next time its device is opened (the next start).
+    void SetChannelFields(int index, const QString& title, int32_t soundCard, const QString& memo);
 
     // ---- Running ---------------------------------------------------------------------------
     // Where a channel's panel comes from: called in StartChannels for each channel that has none

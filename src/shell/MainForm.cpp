@@ -7,6 +7,8 @@
 #include "FileNames.h"
 #include "LEDLabel.h"
 #include "PasswordQuestion.h"
+#include "SoundMixer.h"
+#include "SystemPowerOff.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -63,6 +65,18 @@ MainWindowServices MainWindowServices::Platform() {
     s.chooseFile = [](QWidget* parent, const QString& folder, const QString& filter) {
         return QFileDialog::getOpenFileName(parent, "Open file", folder, filter);
     };
+    s.chooseFolder = [](QWidget* parent, const QString& folder) {
+        return QFileDialog::getExistingDirectory(parent, QString(), folder);
+    };
+    s.inform = [](QWidget* parent, const QString& text) {
+        QMessageBox::information(parent, kApplicationTitle, text, QMessageBox::Ok | QMessageBox::Cancel);
+    };
+    s.tell = [](QWidget* parent, const QString& text) {
+        QMessageBox::information(parent, kApplicationTitle, text, QMessageBox::Ok);
+    };
+    s.outputNames = [] { return TSoundMixer::DeviceNames(); };
+    s.screenGrab = MakeScreenGrab;
+    s.powerOff = MakeSystemPowerOff();
     return s;
 }
 
@@ -71,6 +85,8 @@ TfrmMain::TfrmMain(TStation& station, MainWindowServices services, QWidget* pare
     setWindowTitle(kDefaultSystemName);
     BuildMenus();
     BuildAreas();
+    CreateDialogs();
+    shutdown_ = std::make_unique<TScheduledShutdown>(*services_.powerOff, [this] { SaveOnExit(); });
     station_.SetPanelFactory([this](int index) { return BuildChannelPanel(index); });
     connect(&station_, &TStation::ChannelsStopped, this, &TfrmMain::RemovePanels);
     connect(&station_, &TStation::SettingsChanged, this, &TfrmMain::ApplySettings);
@@ -93,9 +109,9 @@ void TfrmMain::BuildMenus() {
     QMenu* file = menuBar()->addMenu("文件");
     // Entries whose windows are not built yet stay disabled.
     AddEntry(file, "节目编排", false);
-    AddEntry(file, "通道配置", false);
-    AddEntry(file, "系统设置", false);
-    AddEntry(file, "屏幕锁定", false);
+    connect(AddEntry(file, "通道配置"), &QAction::triggered, this, &TfrmMain::ChannelConfigCommand);
+    connect(AddEntry(file, "系统设置"), &QAction::triggered, this, &TfrmMain::SystemSettingsCommand);
+    connect(AddEntry(file, "屏幕锁定"), &QAction::triggered, this, &TfrmMain::LockCommand);
     file->addSeparator();
     connect(AddEntry(file, "退出"), &QAction::triggered, this, &QWidget::close);
 
@@ -203,7 +219,9 @@ void TfrmMain::ApplySettings() {
 QString TfrmMain::ClockCaption() const { return TimePanel->caption(); }
 
 void TfrmMain::TimerTick() {
-    TimePanel->setCaption(ClockText(QDateTime::currentDateTime()));
+    const QDateTime now = QDateTime::currentDateTime();
+    TimePanel->setCaption(ClockText(now));
+    shutdown_->Tick(station_.Settings(), LocalMoment::FromDateTime(now).timeOfDay);
     // The current item moves on with the players' ticks, not with any command.
     RefreshPlayingList();
 }

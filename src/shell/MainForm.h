@@ -3,6 +3,9 @@
 // themselves belong to the station (TStation); the window shows them and hands the operator's
 // commands to the station.
 
+#include "ChannelWorkList.h"
+#include "ScreenGrab.h"
+#include "ShutdownCheck.h"
 #include "Station.h"
 
 #include <QMainWindow>
@@ -21,6 +24,9 @@ class QTableWidget;
 namespace tessora {
 
 class TChannelPanel;
+class TForm5;
+class TFormPlayerConfig;
+class TFormPlayerSetting;
 class TLEDLabel;
 
 // The application's own title, for message boxes (the window caption is the system name alone).
@@ -35,6 +41,16 @@ struct MainWindowServices {
     std::function<void(QWidget* parent, const QString& text)> tellBeforeClosing;
     // A file dialog ("Open file"); an empty answer is a cancel.
     std::function<QString(QWidget* parent, const QString& folder, const QString& filter)> chooseFile;
+    // A folder dialog; an empty answer is a cancel.
+    std::function<QString(QWidget* parent, const QString& folder)> chooseFolder;
+    // Modal message boxes: with OK and Cancel (either just closes it), and with OK alone.
+    std::function<void(QWidget* parent, const QString& text)> inform;
+    std::function<void(QWidget* parent, const QString& text)> tell;
+    // The outputs' names in index order, index 0 the default output.
+    std::function<QStringList()> outputNames;
+    // What the lock holds keyboard and pointer with.
+    std::function<std::unique_ptr<ScreenGrab>()> screenGrab;
+    std::unique_ptr<PowerOff> powerOff;
 
     static MainWindowServices Platform();
 };
@@ -62,6 +78,14 @@ public:
     QTableWidget* PlayingListView() const { return PlayingList; }
     QScrollArea* PlayerScrollArea() const { return scrollArea_; }
 
+    // The guarded commands of the file menu: 通道配置, 系统设置 and 屏幕锁定.
+    void ChannelConfigCommand();
+    void SystemSettingsCommand();
+    void LockCommand();
+    TForm5* Form5 = nullptr;
+    TFormPlayerConfig* FormPlayerConfig = nullptr;
+    TFormPlayerSetting* FormPlayerSetting = nullptr;
+
     // Commands of the open menu and the keyboard's open, by channel index.
     void ChooseSingleFile(int index);
     void ChooseListFile(int index, bool periodic);
@@ -83,12 +107,16 @@ private:
     void FitChannelsArea();
     void UseListFile(int index, const QString& path, bool backToList);
     void TimerTick();
+    void CreateDialogs();
+    std::vector<ChannelEntry> ChannelEntries() const;
+    QString ReplaceChannels(const std::vector<ChannelEntry>& entries);
     void RefreshPlayingList();
     void ShowAbout();
 
     TStation& station_;
     MainWindowServices services_;
     bool shown_ = false;
+    std::unique_ptr<TScheduledShutdown> shutdown_;
     int listChannel_ = -1;
     QStringList listedRows_;  // what the playing list shows, to redraw it only when it changes
     int markedRow_ = -1;

@@ -231,6 +231,22 @@ TEST_F(StationTest, ReplacingTheChannelsEndsTheOldOnesAndMakesNewOnesToStart) {
     EXPECT_TRUE(back.Error.contains("gone.lsm"));
 }
 
+TEST_F(StationTest, TheChannelDialogsFieldsReachARunningChannelAndItsMemoLastsAReplace) {
+    StartWith(2);
+    QSignalSpy changed(station.get(), &TStation::ChannelChanged);
+    station->SetChannelFields(1, " 操场 ", 3, "东侧喇叭");
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(Player(1).Title, " 操场 ");
+    EXPECT_EQ(Player(1).SoundCard, 3);
+    EXPECT_EQ(Player(1).Memo, "东侧喇叭");
+    EXPECT_TRUE(Player(1).IsRunning());  // the card is taken at the next start
+    station->SetChannelFields(5, "x", 0, "");  // out of range: nothing
+    station->ReplaceChannels(station->ChannelConfigs(), {"", "东侧喇叭"});
+    EXPECT_EQ(Player(1).Memo, "东侧喇叭");
+    EXPECT_EQ(Player(1).SoundCard, 3);
+    EXPECT_TRUE(Player(0).Memo.isEmpty());
+}
+
 TEST_F(StationTest, AChannelFileThatFailedPartWayIsNeverWrittenOver) {
     ChannelConfig a, b;
     a.Title = "a";

@@ -19,6 +19,11 @@ using tessora::test::FakeChannel;
 
 namespace {
 
+class NoPowerOff : public PowerOff {
+public:
+    void Request() override {}
+};
+
 class MemoryPasswords : public PasswordStore {
 public:
     std::optional<QString> Read() override { return QString("secret"); }
@@ -66,6 +71,8 @@ class MainFormTest : public QObject {
         services.showMessage = [this](QWidget*, const QString& text) { messages << text; };
         services.tellBeforeClosing = [this](QWidget*, const QString& text) { toldBeforeClosing << text; };
         services.chooseFile = [this](QWidget*, const QString&, const QString&) { return chosenFile; };
+        services.screenGrab = MakeQtScreenGrab;
+        services.powerOff = std::make_unique<NoPowerOff>();
         window = std::make_unique<TfrmMain>(*station, std::move(services));
         window->resize(size);
         window->show();

@@ -31,6 +31,7 @@ public:
     bool Ready() const { return ok_; }
     QString Folder() const { return root_.filePath("station") + "/"; }
     QString CaptureFolder() const { return root_.filePath("capture"); }
+    QString PowerOffRecord() const { return root_.filePath("poweroff"); }
 
     static bool RunTool(const QString& program, const QStringList& args, const QByteArray& input = {}) {
         QProcess p;
@@ -54,6 +55,8 @@ public:
         env.insert("TESSORA_AUDIO_DEVICES", QString::number(outputs));
         env.insert("HOME", root_.filePath("home"));
         env.insert("XDG_CONFIG_HOME", root_.filePath("home/.config"));
+        // A scheduled power-off is only ever recorded: no test may power the machine off.
+        env.insert("TESSORA_POWEROFF", "record:" + PowerOffRecord());
         process_.setProcessEnvironment(env);
         process_.setProcessChannelMode(QProcess::ForwardedChannels);
         process_.start(Folder() + "tessora", {});

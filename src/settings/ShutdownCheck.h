@@ -1,0 +1,39 @@
+#pragma once
+// Scheduled power-off: the clock tick asks every second whether the set time of day has come.
+
+#include "SettingsStore.h"
+
+#include <functional>
+
+namespace tessora {
+
+// True when the time of day of `now` lies less than five whole minutes before or after the time
+// of day of `shutDownTime` (both date-time values; their date parts are ignored). The distance is
+// taken within one day, with no wrap at midnight: 23:59 and 00:02 are 1437 minutes apart.
+bool ShutdownCheck(double now, double shutDownTime);
+
+// Asks the platform to power the computer off. A request returns at once; a refused one is
+// reported by the implementation and tried again at the next request.
+class PowerOff {
+public:
+    virtual ~PowerOff() = default;
+    virtual void Request() = 0;
+};
+
+// What the clock tick runs: while the power-off is due it is requested at every tick, until the
+// system goes down. The settings and the channels are written first, once each time the
+// power-off becomes due, so that nothing changed since the start is lost with the power.
+class TScheduledShutdown {
+public:
+    TScheduledShutdown(PowerOff& powerOff, std::function<void()> saveAll);
+
+    // `now` is the local date and time as a date-time value.
+    void Tick(const SystemSettings& settings, double now);
+
+private:
+    PowerOff& powerOff_;
+    std::function<void()> saveAll_;
+    bool savedForThisWindow_ = false;
+};
+
+}  // namespace tessora
