@@ -12,6 +12,8 @@ QByteArray ReadWholeFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists()) throw EFileError(path, "File not found");
     if (info.isDir()) throw EFileError(path, "Is a folder, not a file");
+    // A FIFO or a device would block the reader, possibly for ever.
+    if (!info.isFile()) throw EFileError(path, "Not a regular file");
     if (info.size() > kMaxStationFileBytes) throw EFileError(path, "File is too large");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) throw EFileError(path, file.errorString());

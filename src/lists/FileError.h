@@ -18,8 +18,8 @@ public:
 // The station's own files are small; anything larger than this is not one of them.
 constexpr qint64 kMaxStationFileBytes = 64 * 1024 * 1024;
 
-// Reads a whole file; a missing file raises "File not found", a folder or an oversized file a
-// clear text of its own.
+// Reads a whole file; a missing file raises "File not found"; a folder, a FIFO or device, or an
+// oversized file a clear text of its own, before anything is opened.
 QByteArray ReadWholeFile(const QString& path);
 // Writes a whole file atomically: afterwards the old file or the new one is there, never a part.
 void WriteFileAtomically(const QString& path, const QByteArray& contents);

@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+#include <sys/stat.h>
+
 using namespace tessora;
 
 namespace {
@@ -139,8 +141,11 @@ TEST(DayListFile, TrailingPartialRecordIsIgnored) {
 TEST(DayListFile, BadFilesRaiseAClearErrorAndLeaveTheListEmpty) {
     TempFolder dir;
     QDir().mkpath(dir.Path("folder.lst"));
+    // A FIFO would block the reader until someone writes into it.
+    ASSERT_EQ(mkfifo(dir.Path("fifo.lst").toLocal8Bit().constData(), 0600), 0);
     struct Case { QString path, message; };
-    for (const Case& c : {Case{dir.Path("missing.lst"), "File not found"}, Case{dir.Path("folder.lst"), "Is a folder, not a file"}}) {
+    for (const Case& c : {Case{dir.Path("missing.lst"), "File not found"}, Case{dir.Path("folder.lst"), "Is a folder, not a file"},
+                          Case{dir.Path("fifo.lst"), "Not a regular file"}}) {
         TPlayList list;
         list.Items.push_back(BellItem());
         try {
