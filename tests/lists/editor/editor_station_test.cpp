@@ -86,6 +86,7 @@ TEST(EditorStation, AWeekMadeInTheEditorsPlays) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("TESSORA_AUDIO", "null");  // the item editor's preview output; the station has its own
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
