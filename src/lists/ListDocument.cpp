@@ -142,9 +142,11 @@ ListFileToWrite TListDocument::SaveAs(EditorTab tab, const QString& name) {
 QString SavedListNote(const QString& savedPath, const std::vector<ChannelListUse>& channels) {
     QStringList direct, throughPeriodic;
     for (const ChannelListUse& channel : channels) {
-        if (channel.DayListFile == savedPath || channel.PeriodicListFile == savedPath)
+        // A channel on a periodic list holds today's day list too, but takes it from the lines.
+        const bool periodic = !channel.PeriodicListFile.isEmpty();
+        if (periodic ? channel.PeriodicListFile == savedPath : channel.DayListFile == savedPath)
             direct << channel.Title;
-        else if (channel.PeriodicLines.contains(savedPath))
+        else if (periodic && channel.PeriodicLines.contains(savedPath))
             throughPeriodic << channel.Title;
     }
     QString note = QString("已保存：%1").arg(savedPath);

@@ -6,6 +6,7 @@
 #include "FileError.h"
 #include "FileNames.h"
 #include "LEDLabel.h"
+#include "ListEditor.h"
 #include "PasswordQuestion.h"
 
 #include <QApplication>
@@ -63,6 +64,7 @@ MainWindowServices MainWindowServices::Platform() {
     s.chooseFile = [](QWidget* parent, const QString& folder, const QString& filter) {
         return QFileDialog::getOpenFileName(parent, "Open file", folder, filter);
     };
+    s.editorDialogs = EditorDialogs::Platform();
     return s;
 }
 
@@ -71,6 +73,7 @@ TfrmMain::TfrmMain(TStation& station, MainWindowServices services, QWidget* pare
     setWindowTitle(kDefaultSystemName);
     BuildMenus();
     BuildAreas();
+    BuildListEditor();
     station_.SetPanelFactory([this](int index) { return BuildChannelPanel(index); });
     connect(&station_, &TStation::ChannelsStopped, this, &TfrmMain::RemovePanels);
     connect(&station_, &TStation::SettingsChanged, this, &TfrmMain::ApplySettings);
@@ -92,7 +95,7 @@ TfrmMain::~TfrmMain() {
 void TfrmMain::BuildMenus() {
     QMenu* file = menuBar()->addMenu("文件");
     // Entries whose windows are not built yet stay disabled.
-    AddEntry(file, "节目编排", false);
+    connect(AddEntry(file, "节目编排"), &QAction::triggered, this, &TfrmMain::OpenListEditor);
     AddEntry(file, "通道配置", false);
     AddEntry(file, "系统设置", false);
     AddEntry(file, "屏幕锁定", false);
@@ -121,6 +124,23 @@ void TfrmMain::BuildMenus() {
     // Kept for device and folder sources, which have no command of their own.
     for (const char* hidden : {"外设", "目录"}) AddEntry(OpenMenu, hidden)->setVisible(false);
 }
+
+void TfrmMain::BuildListEditor() {
+    ListEditorServices editor;
+    editor.dialogs = services_.editorDialogs;
+    editor.keepPreviewVolume = [this](int32_t volume) { station_.SetPreviewVolume(volume); };
+    editor.channelUses = [this] {
+        std::vector<ChannelListUse> uses;
+        for (int index = 0; index < station_.ChannelCount(); ++index) {
+            const TListPlayer* channel = station_.Channel(index);
+            uses.push_back({channel->Title, channel->DayListFile, channel->PeriodicListFile, channel->PeriodicList});
+        }
+        return uses;
+    };
+    FormList_ = new TFormList(station_.Settings(), std::move(editor), this);
+}
+
+void TfrmMain::OpenListEditor() { FormList_->exec(); }
 
 void TfrmMain::BuildAreas() {
     SkinSplitter2 = new QSplitter(Qt::Vertical, this);

@@ -3,6 +3,7 @@
 // themselves belong to the station (TStation); the window shows them and hands the operator's
 // commands to the station.
 
+#include "EditorDialogs.h"
 #include "Station.h"
 
 #include <QMainWindow>
@@ -21,6 +22,7 @@ class QTableWidget;
 namespace tessora {
 
 class TChannelPanel;
+class TFormList;
 class TLEDLabel;
 
 // The application's own title, for message boxes (the window caption is the system name alone).
@@ -35,6 +37,8 @@ struct MainWindowServices {
     std::function<void(QWidget* parent, const QString& text)> tellBeforeClosing;
     // A file dialog ("Open file"); an empty answer is a cancel.
     std::function<QString(QWidget* parent, const QString& folder, const QString& filter)> chooseFile;
+    // The message boxes and file dialogs of the list and item editors.
+    EditorDialogs editorDialogs;
 
     static MainWindowServices Platform();
 };
@@ -68,6 +72,9 @@ public:
     void OpenClick(int index);
     // Shows the channel's day list in the playing list, its current item marked.
     void ShowDayList(int index);
+    // 节目编排: the list editor, modal; it works on files only.
+    void OpenListEditor();
+    TFormList* FormList() const { return FormList_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -76,6 +83,7 @@ protected:
 private:
     void BuildMenus();
     void BuildAreas();
+    void BuildListEditor();
     void ApplySettings();
     ChannelPanelView* BuildChannelPanel(int index);
     void RemovePanels();
@@ -105,6 +113,7 @@ private:
     QMenu* OpenMenu = nullptr;
     QAction* ViewPlayer = nullptr;
     QAction* ViewList = nullptr;
+    TFormList* FormList_ = nullptr;
     std::vector<TChannelPanel*> panels_;  // by channel index
 };
 

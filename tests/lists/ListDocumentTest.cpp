@@ -173,7 +173,7 @@ TEST(ListDocument, OpenedDayListReplacesTheEditedOne) {
 TEST(ListDocument, SavedNoteNamesTheChannelsThatUseTheFile) {
     const std::vector<ChannelListUse> channels = {
         {"教学楼", "/l/mon.lst", "", {}},
-        {"操场", "", "/l/week.lsm", {"", "/l/mon.lst", "", "", "", "", ""}},
+        {"操场", "/l/mon.lst", "/l/week.lsm", {"", "/l/mon.lst", "", "", "", "", ""}},  // today's list
         {"宿舍", "/l/other.lst", "", {}},
     };
     EXPECT_EQ(SavedListNote("/l/x.lst", channels), "已保存：/l/x.lst");

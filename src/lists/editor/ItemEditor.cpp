@@ -61,8 +61,9 @@ QString OpenPreviewFile(TSoundMixerChannel* channel, const QString& path) {
 
 }  // namespace
 
-TfrmItemEditor::TfrmItemEditor(SystemSettings& settings, EditorDialogs dialogs, QWidget* parent)
-    : QDialog(parent), settings_(settings), dialogs_(std::move(dialogs)) {
+TfrmItemEditor::TfrmItemEditor(const SystemSettings& settings, EditorDialogs dialogs, KeepPreviewVolume keepPreviewVolume,
+                               QWidget* parent)
+    : QDialog(parent), settings_(settings), dialogs_(std::move(dialogs)), keepPreviewVolume_(std::move(keepPreviewVolume)) {
     setWindowTitle("项目编辑");
     Cancelled = true;
     previewMixer_ = std::make_unique<TSoundMixer>();
@@ -361,8 +362,9 @@ void TfrmItemEditor::tStopClick() {
 }
 
 void TfrmItemEditor::tVolumeChange(int value) {
-    settings_.PreviewVolume = value - kVolumeBarOffset;
-    Preview([this] { previewChannel_->SetVolume(settings_.PreviewVolume); });
+    const int32_t volume = value - kVolumeBarOffset;
+    keepPreviewVolume_(volume);
+    Preview([this, volume] { previewChannel_->SetVolume(volume); });
 }
 
 void TfrmItemEditor::Timer1Timer() {

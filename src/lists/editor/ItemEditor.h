@@ -9,6 +9,8 @@
 #include <QDialog>
 #include <QFuture>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -28,8 +30,11 @@ class TSoundMixerChannel;
 class TfrmItemEditor : public QDialog {
     Q_OBJECT
 public:
-    // The preview plays on settings.PreviewDeviceID; the volume bar writes settings.PreviewVolume.
-    TfrmItemEditor(SystemSettings& settings, EditorDialogs dialogs, QWidget* parent = nullptr);
+    // The preview plays on settings.PreviewDeviceID at settings.PreviewVolume; the volume bar
+    // hands each new volume to `keepPreviewVolume`, which keeps it in the settings.
+    using KeepPreviewVolume = std::function<void(int32_t volume)>;
+    TfrmItemEditor(const SystemSettings& settings, EditorDialogs dialogs, KeepPreviewVolume keepPreviewVolume,
+                   QWidget* parent = nullptr);
     ~TfrmItemEditor() override;
 
     PlayItem WorkItem;      // a new item: all zero but its Kind; in EditMode a copy of the item
@@ -96,8 +101,9 @@ private:
     // Runs a preview command; a failure of the sound card is shown, not thrown at the event loop.
     template <typename Command> void Preview(Command command);
 
-    SystemSettings& settings_;
+    const SystemSettings& settings_;
     EditorDialogs dialogs_;
+    KeepPreviewVolume keepPreviewVolume_;
     std::unique_ptr<TSoundMixer> previewMixer_;
     std::unique_ptr<TSoundMixerChannel> previewChannel_;
     QFuture<QString> openFuture_;

@@ -64,7 +64,7 @@ QString CannotOpenText(const OpenedList& opened) { return QString("无法打开 
 
 }  // namespace
 
-TFormList::TFormList(SystemSettings& settings, ListEditorServices services, QWidget* parent)
+TFormList::TFormList(const SystemSettings& settings, ListEditorServices services, QWidget* parent)
     : QDialog(parent), settings_(settings), services_(std::move(services)) {
     setWindowTitle("节目编排");
     MainTab = new QTabWidget;
@@ -336,7 +336,7 @@ void TFormList::FillDayListView() { FillRows(ListView, document_.EditedDayList);
 
 std::optional<PlayItem> TFormList::EditItem(const PlayItem& item, bool editMode) {
     if (services_.editItem) return services_.editItem(this, item, editMode);
-    TfrmItemEditor editor(settings_, services_.dialogs, this);
+    TfrmItemEditor editor(settings_, services_.dialogs, services_.keepPreviewVolume, this);
     editor.WorkItem = item;
     editor.EditMode = editMode;
     editor.exec();

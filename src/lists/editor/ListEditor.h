@@ -29,6 +29,8 @@ struct ListEditorServices {
     // Shows the item editor on `item` (a new item of its Kind, or an existing one in edit
     // mode); the confirmed item, or nothing when it was cancelled. Empty: the real item editor.
     std::function<std::optional<PlayItem>(QWidget* parent, const PlayItem& item, bool editMode)> editItem;
+    // Keeps the item editor's preview volume in the settings.
+    std::function<void(int32_t volume)> keepPreviewVolume;
     // The channels as they are now, for the note after a save. Empty: no channels to name.
     std::function<std::vector<ChannelListUse>()> channelUses;
 };
@@ -36,7 +38,8 @@ struct ListEditorServices {
 class TFormList : public QDialog {
     Q_OBJECT
 public:
-    TFormList(SystemSettings& settings, ListEditorServices services, QWidget* parent = nullptr);
+    // `settings` outlives the window; the editors read it when they need it.
+    TFormList(const SystemSettings& settings, ListEditorServices services, QWidget* parent = nullptr);
 
     const TListDocument& Document() const { return document_; }
     // True while a file is being read or written (off the GUI thread); the window waits.
@@ -97,7 +100,7 @@ private:
     // Runs file work off the GUI thread; `done` runs only if the window was not closed meanwhile.
     template <typename Work, typename Done> void RunFileTask(Work work, Done done);
 
-    SystemSettings& settings_;
+    const SystemSettings& settings_;
     ListEditorServices services_;
     TListDocument document_;
     QString saveFilter_;

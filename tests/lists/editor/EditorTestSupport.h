@@ -2,6 +2,7 @@
 // Fakes of the editors' dialogs and small helpers of their tests.
 
 #include "EditorDialogs.h"
+#include "SettingsStore.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,6 +21,11 @@ struct FakeDialogs {
     QStringList asked;          // "open|save title folder filter" per file dialog shown
     EditorDialogs Dialogs();
 };
+
+// Keeps the preview volume in `settings`, as the station does in its own.
+inline std::function<void(int32_t)> KeepIn(SystemSettings& settings) {
+    return [&settings](int32_t volume) { settings.PreviewVolume = volume; };
+}
 
 // A 16-bit mono WAV of `ms` milliseconds at 8000 Hz whose level tells the position: every
 // 100 ms block b holds the constant LevelOfBlock(b), so a capture shows which part was played.

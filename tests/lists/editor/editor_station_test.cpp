@@ -35,7 +35,7 @@ TEST(EditorStation, AWeekMadeInTheEditorsPlays) {
     // The real item editor, filled in as an operator does: the file from its dialog (which sets
     // the end time from the file's length), then the start time and the title.
     services.editItem = [&](QWidget*, const PlayItem& item, bool) -> std::optional<PlayItem> {
-        TfrmItemEditor editor(settings, fakes.Dialogs());
+        TfrmItemEditor editor(settings, fakes.Dialogs(), KeepIn(settings));
         editor.WorkItem = item;
         editor.show();
         editor.TimeStart->setText(t0.toString("hh:mm:ss"));

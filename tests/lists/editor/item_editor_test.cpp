@@ -41,7 +41,7 @@ private:
     QString longFile_;  // 3 min 20.5 s
 
     std::unique_ptr<TfrmItemEditor> Editor(SystemSettings& settings, FakeDialogs& fakes, PlayKind kind) {
-        auto editor = std::make_unique<TfrmItemEditor>(settings, fakes.Dialogs());
+        auto editor = std::make_unique<TfrmItemEditor>(settings, fakes.Dialogs(), KeepIn(settings));
         editor->WorkItem.Kind = kind;
         editor->show();
         return editor;
@@ -129,7 +129,7 @@ private slots:
         SystemSettings settings;
         settings.PreviewVolume = -2500;
         FakeDialogs fakes;
-        TfrmItemEditor editor(settings, fakes.Dialogs());
+        TfrmItemEditor editor(settings, fakes.Dialogs(), KeepIn(settings));
         editor.EditMode = true;
         editor.WorkItem.Kind = KindDevice;
         editor.WorkItem.Source = "CD";
@@ -145,7 +145,7 @@ private slots:
         QCOMPARE(editor.tVolume->value(), 7500);
         QVERIFY(fakes.messages.isEmpty());
 
-        TfrmItemEditor bad(settings, fakes.Dialogs());
+        TfrmItemEditor bad(settings, fakes.Dialogs(), KeepIn(settings));
         bad.EditMode = true;
         bad.WorkItem.Kind = KindDevice;
         bad.WorkItem.Source = "CD";
@@ -193,7 +193,7 @@ private slots:
         SystemSettings settings;
         for (const QString& source : {longFile_, dir_.filePath("gone.wav")}) {
             FakeDialogs fakes;
-            TfrmItemEditor editor(settings, fakes.Dialogs());
+            TfrmItemEditor editor(settings, fakes.Dialogs(), KeepIn(settings));
             editor.EditMode = true;
             editor.WorkItem.Kind = KindFile;
             editor.WorkItem.Source = source;
