@@ -114,7 +114,7 @@ TfrmItemEditor::TfrmItemEditor(const SystemSettings& settings, EditorDialogs dia
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &TfrmItemEditor::Timer1Timer);
     Timer1->start();
-    resize(520, 330);
+    resize(560, sizeHint().height());
 }
 
 TfrmItemEditor::~TfrmItemEditor() {

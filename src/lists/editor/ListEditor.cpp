@@ -29,6 +29,7 @@ const QString kDayListFilter = QStringLiteral("Tessel List (*.lst)");
 const QString kSaveDayFilter = QStringLiteral("日列表 (*.lst)");
 const QString kSavePeriodicFilter = QStringLiteral("周期列表 (*.lsm)");
 const QString kInitialSaveFilter = QStringLiteral("Tessel list (*.lst);;All files (*)");
+constexpr int kRowHeight = 20;
 
 // A report view of a day list: grid lines, whole rows selected, the six columns.
 QTableWidget* DayListTable() {
@@ -41,6 +42,8 @@ QTableWidget* DayListTable() {
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setShowGrid(true);
     table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    table->horizontalHeader()->setStretchLastSection(true);
     return table;
 }
 
@@ -81,7 +84,7 @@ TFormList::TFormList(const SystemSettings& settings, ListEditorServices services
     layout->addWidget(MainTab);
     layout->addWidget(StatusLine);
     saveFilter_ = kInitialSaveFilter;
-    resize(1000, 620);
+    resize(1180, 660);
 }
 
 void TFormList::BuildMenus() {
@@ -149,7 +152,8 @@ QWidget* TFormList::BuildPeriodicSheet() {
     gridDays->setColumnWidth(0, 64);
     gridDays->setColumnWidth(1, 295);
     gridDays->verticalHeader()->hide();
-    gridDays->verticalHeader()->setDefaultSectionSize(20);
+    gridDays->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    gridDays->horizontalHeader()->setStretchLastSection(true);
     gridDays->setSelectionBehavior(QAbstractItemView::SelectRows);
     gridDays->setSelectionMode(QAbstractItemView::SingleSelection);
     gridDays->setEditTriggers(QAbstractItemView::NoEditTriggers);
