@@ -1,5 +1,6 @@
 #include "ItemCheck.h"
 
+#include "DateTimeValue.h"
 #include "GbkText.h"
 
 namespace tessora {
@@ -12,6 +13,11 @@ ItemProblem CheckPlayItem(const PlayItem& item) {
     if (GbkLength(item.Source) > kMaxSourceBytes) return ItemProblem::SourceTooLong;
     if (GbkLength(item.Memo) > kMaxMemoBytes) return ItemProblem::MemoTooLong;
     return ItemProblem::None;
+}
+
+double EndTimeFromLength(double start, uint32_t lengthMs) {
+    const int64_t endSeconds = (TimeOfDayMs(start) + lengthMs) / 1000 % 86400;
+    return TimeValue(0, 0, static_cast<int>(endSeconds));
 }
 
 ProblemText ItemProblemText(ItemProblem problem) {

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+
 namespace tessora {
 
 enum class ItemProblem { None, StartNotBeforeEnd, NothingToPlay, TitleTooLong, SourceTooLong, MemoTooLong, NotGbk };
@@ -19,6 +21,10 @@ struct ProblemText {
 };
 ProblemText ItemProblemText(ItemProblem problem);
 inline const QString kBadTimeMessage = QStringLiteral("日期输入不正确");
+
+// The end time an item gets from its file: `start` plus the file's length, as a time of day in
+// whole seconds (the milliseconds dropped, past midnight wrapping to the next day's time).
+double EndTimeFromLength(double start, uint32_t lengthMs);
 
 // The external devices an item may name, by DeviceIndex.
 inline const QStringList kDeviceNames = {QStringLiteral("卡座"), QStringLiteral("CD"), QStringLiteral("收音机")};

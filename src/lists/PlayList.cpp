@@ -60,7 +60,11 @@ PlayItemRow RowOf(const PlayItem& item) {
 
 void TPlayList::LoadFromFile(const QString& path) {
     Clear();
-    const QByteArray contents = ReadWholeFile(path);
+    LoadFromBytes(ReadWholeFile(path));
+}
+
+void TPlayList::LoadFromBytes(const QByteArray& contents) {
+    Clear();
     const qsizetype count = contents.size() / static_cast<qsizetype>(L::Size);
     Items.reserve(static_cast<size_t>(count));
     for (qsizetype i = 0; i < count; ++i) {
@@ -80,14 +84,18 @@ QString DamagedListMessage(qsizetype fileSize, qsizetype restBytes) {
 
 QString TPlayList::SaveToFile(const QString& path) const {
     const QString target = WithExtension(path, ".lst");
+    WriteFileAtomically(target, ToBytes());
+    return target;
+}
+
+QByteArray TPlayList::ToBytes() const {
     QByteArray contents;
     contents.reserve(static_cast<qsizetype>(Items.size() * L::Size));
     for (const PlayItem& item : Items) {
         const PlayItemRecord record = EncodePlayItem(item);
         contents.append(record.data(), static_cast<qsizetype>(record.size()));
     }
-    WriteFileAtomically(target, contents);
-    return target;
+    return contents;
 }
 
 std::vector<PlayItemRow> TPlayList::FillListView() const {

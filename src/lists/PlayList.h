@@ -79,6 +79,10 @@ public:
     void LoadFromFile(const QString& path);
     // Writes every item, appending ".lst" unless the path has it; returns the path written.
     QString SaveToFile(const QString& path) const;
+    // The items of a file's contents: every whole record; bytes after the last one are ignored.
+    void LoadFromBytes(const QByteArray& contents);
+    // The contents of the file SaveToFile writes.
+    QByteArray ToBytes() const;
     // One row per item, in list order.
     std::vector<PlayItemRow> FillListView() const;
 

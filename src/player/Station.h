@@ -42,6 +42,8 @@ public:
     void LoadSettings();
     // Takes a whole new set of settings (the settings dialog) and says so with SettingsChanged.
     void ApplySettings(const SystemSettings& settings);
+    // The item editor's preview volume bar: kept at once, saved with the other settings.
+    void SetPreviewVolume(int32_t volume) { settings_.PreviewVolume = volume; }
     // False, with the reason in SettingsError(), when "Tessora.ini" was not written.
     bool SaveSettings();
     QString SettingsError() const { return settingsStore_.LastError(); }

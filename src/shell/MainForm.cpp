@@ -6,6 +6,7 @@
 #include "FileError.h"
 #include "FileNames.h"
 #include "LEDLabel.h"
+#include "ListEditor.h"
 #include "PasswordQuestion.h"
 #include "SoundMixer.h"
 #include "SystemPowerOff.h"
@@ -77,6 +78,7 @@ MainWindowServices MainWindowServices::Platform() {
     s.outputNames = [] { return TSoundMixer::DeviceNames(); };
     s.screenGrab = MakeScreenGrab;
     s.powerOff = MakeSystemPowerOff();
+    s.editorDialogs = EditorDialogs::Platform();
     return s;
 }
 
@@ -87,6 +89,7 @@ TfrmMain::TfrmMain(TStation& station, MainWindowServices services, QWidget* pare
     BuildAreas();
     CreateDialogs();
     shutdown_ = std::make_unique<TScheduledShutdown>(*services_.powerOff, [this] { SaveOnExit(); });
+    BuildListEditor();
     station_.SetPanelFactory([this](int index) { return BuildChannelPanel(index); });
     connect(&station_, &TStation::ChannelsStopped, this, &TfrmMain::RemovePanels);
     connect(&station_, &TStation::SettingsChanged, this, &TfrmMain::ApplySettings);
@@ -108,7 +111,7 @@ TfrmMain::~TfrmMain() {
 void TfrmMain::BuildMenus() {
     QMenu* file = menuBar()->addMenu("文件");
     // Entries whose windows are not built yet stay disabled.
-    AddEntry(file, "节目编排", false);
+    connect(AddEntry(file, "节目编排"), &QAction::triggered, this, &TfrmMain::OpenListEditor);
     connect(AddEntry(file, "通道配置"), &QAction::triggered, this, &TfrmMain::ChannelConfigCommand);
     connect(AddEntry(file, "系统设置"), &QAction::triggered, this, &TfrmMain::SystemSettingsCommand);
     connect(AddEntry(file, "屏幕锁定"), &QAction::triggered, this, &TfrmMain::LockCommand);
@@ -137,6 +140,23 @@ void TfrmMain::BuildMenus() {
     // Kept for device and folder sources, which have no command of their own.
     for (const char* hidden : {"外设", "目录"}) AddEntry(OpenMenu, hidden)->setVisible(false);
 }
+
+void TfrmMain::BuildListEditor() {
+    ListEditorServices editor;
+    editor.dialogs = services_.editorDialogs;
+    editor.keepPreviewVolume = [this](int32_t volume) { station_.SetPreviewVolume(volume); };
+    editor.channelUses = [this] {
+        std::vector<ChannelListUse> uses;
+        for (int index = 0; index < station_.ChannelCount(); ++index) {
+            const TListPlayer* channel = station_.Channel(index);
+            uses.push_back({channel->Title, channel->DayListFile, channel->PeriodicListFile, channel->PeriodicList});
+        }
+        return uses;
+    };
+    FormList_ = new TFormList(station_.Settings(), std::move(editor), this);
+}
+
+void TfrmMain::OpenListEditor() { FormList_->exec(); }
 
 void TfrmMain::BuildAreas() {
     SkinSplitter2 = new QSplitter(Qt::Vertical, this);

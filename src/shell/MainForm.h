@@ -6,6 +6,7 @@
 #include "ChannelWorkList.h"
 #include "ScreenGrab.h"
 #include "ShutdownCheck.h"
+#include "EditorDialogs.h"
 #include "Station.h"
 
 #include <QMainWindow>
@@ -27,6 +28,7 @@ class TChannelPanel;
 class TForm5;
 class TFormPlayerConfig;
 class TFormPlayerSetting;
+class TFormList;
 class TLEDLabel;
 
 // The application's own title, for message boxes (the window caption is the system name alone).
@@ -51,6 +53,8 @@ struct MainWindowServices {
     // What the lock holds keyboard and pointer with.
     std::function<std::unique_ptr<ScreenGrab>()> screenGrab;
     std::unique_ptr<PowerOff> powerOff;
+    // The message boxes and file dialogs of the list and item editors.
+    EditorDialogs editorDialogs;
 
     static MainWindowServices Platform();
 };
@@ -92,6 +96,9 @@ public:
     void OpenClick(int index);
     // Shows the channel's day list in the playing list, its current item marked.
     void ShowDayList(int index);
+    // 节目编排: the list editor, modal; it works on files only.
+    void OpenListEditor();
+    TFormList* FormList() const { return FormList_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -100,6 +107,7 @@ protected:
 private:
     void BuildMenus();
     void BuildAreas();
+    void BuildListEditor();
     void ApplySettings();
     ChannelPanelView* BuildChannelPanel(int index);
     void RemovePanels();
@@ -133,6 +141,7 @@ private:
     QMenu* OpenMenu = nullptr;
     QAction* ViewPlayer = nullptr;
     QAction* ViewList = nullptr;
+    TFormList* FormList_ = nullptr;
     std::vector<TChannelPanel*> panels_;  // by channel index
 };
 

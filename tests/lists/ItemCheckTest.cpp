@@ -32,3 +32,14 @@ TEST(ItemCheck, RefusesWhatTheEditorRefuses) {
     EXPECT_EQ(ItemProblemText(ItemProblem::StartNotBeforeEnd).Chinese, "开始日期必须在结束日期之前");
     EXPECT_EQ(ItemProblemText(ItemProblem::NothingToPlay).Chinese, "请选择播放内容");
 }
+
+TEST(ItemCheck, EndTimeFromTheFileLengthDropsTheMilliseconds) {
+    struct Case { double start; uint32_t lengthMs; QString end; };
+    const Case cases[] = {
+        {TimeValue(7, 58, 0), 200500, "08:01:20"},  // 3 min 20.5 s
+        {TimeValue(8, 0, 0), 999, "08:00:00"},
+        {TimeValue(23, 59, 30), 45000, "00:00:15"},  // past midnight: the next day's time of day
+    };
+    for (const Case& c : cases) EXPECT_EQ(FormatTimeOfDay(EndTimeFromLength(c.start, c.lengthMs)), c.end);
+    EXPECT_LT(EndTimeFromLength(TimeValue(23, 59, 30), 45000), 1.0);
+}

@@ -3,6 +3,7 @@
 #include "ClockText.h"
 #include "LEDGauge.h"
 #include "LEDLabel.h"
+#include "ListEditor.h"
 #include "MainForm.h"
 #include "PlayerTestSupport.h"
 
@@ -73,6 +74,9 @@ class MainFormTest : public QObject {
         services.chooseFile = [this](QWidget*, const QString&, const QString&) { return chosenFile; };
         services.screenGrab = MakeQtScreenGrab;
         services.powerOff = std::make_unique<NoPowerOff>();
+        services.editorDialogs.showMessage = services.showMessage;
+        services.editorDialogs.chooseOpenFile = [this](QWidget*, const QString&, const QString&, const QString&) { return chosenFile; };
+        services.editorDialogs.chooseSaveFile = services.editorDialogs.chooseOpenFile;
         window = std::make_unique<TfrmMain>(*station, std::move(services));
         window->resize(size);
         window->show();
@@ -192,6 +196,42 @@ private slots:
         chosenFile.clear();  // a cancelled dialog changes nothing
         window->ChooseListFile(0, false);
         QCOMPARE(p->PlayMode, uint8_t(ManualMode));
+    }
+
+    void theListEditorWorksOnFilesAndNamesTheChannelsThatUseOne() {
+        WriteChannels(2);
+        TPlayList list;
+        list.Items.resize(2);
+        const QString lst = list.SaveToFile(Folder() + "day.lst");
+        Start();
+        chosenFile = lst;
+        window->ChooseListFile(0, false);
+        QAction* entry = nullptr;
+        for (QAction* a : window->findChildren<QAction*>())
+            if (a->text() == "节目编排") entry = a;
+        QVERIFY(entry && entry->isEnabled());
+
+        bool checked = false;
+        QTimer::singleShot(0, window.get(), [&] {
+            TFormList* editor = window->FormList();
+            QVERIFY(editor->isVisible() && editor->isModal());
+            editor->Open();
+            QTRY_VERIFY(!editor->Busy());
+            QCOMPARE(editor->ListView->rowCount(), 2);
+            editor->ListView->selectRow(0);
+            editor->Delete();
+            editor->Save();
+            QTRY_VERIFY(!editor->Busy());
+            QVERIFY2(editor->StatusLine->text().contains("音源 通道1 使用此文件"), qPrintable(editor->StatusLine->text()));
+            QVERIFY(!editor->StatusLine->text().contains("通道2"));
+            checked = true;
+            editor->close();
+        });
+        entry->trigger();
+        QVERIFY(checked);
+        QCOMPARE(QFileInfo(lst).size(), qint64(600));
+        // The channel keeps the copy it loaded until its list is chosen again.
+        QCOMPARE(Channel(0)->DayList.Items.size(), size_t(2));
     }
 
     void volumeBarSetsThePlayerAndItsChannel() {
