@@ -8,6 +8,7 @@
 #include "LEDLabel.h"
 #include "PasswordQuestion.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -69,6 +70,8 @@ MainWindowServices MainWindowServices::Platform() {
 TfrmMain::TfrmMain(TStation& station, MainWindowServices services, QWidget* parent)
     : QMainWindow(parent), station_(station), services_(std::move(services)) {
     setWindowTitle(kDefaultSystemName);
+    skins_ = new TSkinSet(SkinsFolderOf(station_.ProgramFolder()), this);
+    skins_->Follow(this, TSkinSet::Follows::Current);
     BuildMenus();
     BuildAreas();
     station_.SetPanelFactory([this](int index) { return BuildChannelPanel(index); });
@@ -105,11 +108,16 @@ void TfrmMain::BuildMenus() {
     connect(AddEntry(play, "全部停止"), &QAction::triggered, &station_, &TStation::StopAll);
 
     QMenu* view = menuBar()->addMenu("视图");
-    ViewPlayer = AddEntry(view, "播放器", false);
+    ViewPlayer = AddEntry(view, "播放器");
     ViewPlayer->setCheckable(true);
-    ViewList = AddEntry(view, "播放列表", false);
+    connect(ViewPlayer, &QAction::triggered, this, &TfrmMain::N10Click);
+    ViewList = AddEntry(view, "播放列表");
     ViewList->setCheckable(true);
-    view->addMenu("风格")->setEnabled(false);
+    connect(ViewList, &QAction::triggered, this, &TfrmMain::N18Click);
+    MenuSkins = view->addMenu("风格");
+    skinEntries_ = new QActionGroup(this);
+    connect(skins_, &TSkinSet::Scanned, this, &TfrmMain::AddSkinEntries);
+    skins_->Scan();
 
     QMenu* help = menuBar()->addMenu("帮助(&H)");
     connect(AddEntry(help, "关于..."), &QAction::triggered, this, &TfrmMain::ShowAbout);
@@ -126,8 +134,10 @@ void TfrmMain::BuildAreas() {
     SkinSplitter2 = new QSplitter(Qt::Vertical, this);
     SkinSplitter2->setHandleWidth(1);
     SkinSplitter2->setChildrenCollapsible(false);
+    SkinSplitter2->setOpaqueResize(false);  // a line follows the drag; the areas change at the drop
 
     PlayerPanel = new QWidget(SkinSplitter2);
+    PlayerPanel->setMinimumHeight(1);  // the splitter may shrink it to one pixel
     auto* playerLayout = new QVBoxLayout(PlayerPanel);
     playerLayout->setContentsMargins(0, 0, 0, 0);
     playerLayout->setSpacing(0);
@@ -189,6 +199,10 @@ void TfrmMain::FormShow() {
 void TfrmMain::ApplySettings() {
     const SystemSettings& settings = station_.Settings();
     setWindowTitle(MainWindowTitle(settings));
+    if (skins_->Name() != station_.WindowSettings().SkinName) {
+        skins_->Select(station_.WindowSettings().SkinName);
+        MarkCurrentSkin();
+    }
     // The splitter shares out its height only once the window has been laid out.
     QTimer::singleShot(0, this, [this] {
         const int wanted = station_.WindowSettings().PlayerPanelHeight;
@@ -198,6 +212,39 @@ void TfrmMain::ApplySettings() {
     ViewPlayer->setChecked(settings.ShowPlayer);
     ListPanel->setVisible(settings.ShowListDetail);
     ViewList->setChecked(settings.ShowListDetail);
+}
+
+void TfrmMain::AddSkinEntries(const QStringList& names) {
+    for (const QString& name : names) {
+        QAction* entry = MenuSkins->addAction(name);
+        entry->setCheckable(true);
+        skinEntries_->addAction(entry);
+        connect(entry, &QAction::triggered, this, [this, name] { yClick(name); });
+    }
+    MarkCurrentSkin();
+}
+
+void TfrmMain::MarkCurrentSkin() {
+    for (QAction* entry : skinEntries_->actions()) entry->setChecked(entry->text() == skins_->Name());
+}
+
+void TfrmMain::yClick(const QString& skinName) {
+    station_.WindowSettings().SkinName = skinName;
+    skins_->Select(skinName);
+    MarkCurrentSkin();
+}
+
+void TfrmMain::N10Click() { SetViewOptions(!station_.Settings().ShowPlayer, station_.Settings().ShowListDetail); }
+
+void TfrmMain::N18Click() { SetViewOptions(station_.Settings().ShowPlayer, !station_.Settings().ShowListDetail); }
+
+void TfrmMain::SetViewOptions(bool showPlayer, bool showList) {
+    // Settings are applied whole, the player area's height with them: keep the one dragged to.
+    KeepPlayerAreaHeight();
+    SystemSettings settings = station_.Settings();
+    settings.ShowPlayer = showPlayer;
+    settings.ShowListDetail = showList;
+    station_.ApplySettings(settings);
 }
 
 QString TfrmMain::ClockCaption() const { return TimePanel->caption(); }
@@ -322,8 +369,13 @@ void TfrmMain::ShowAbout() {
                                          QStringLiteral("Licence: GNU General Public License, version 3 or later")));
 }
 
+void TfrmMain::KeepPlayerAreaHeight() {
+    // Alone, the player area fills the window: that height is no choice of the operator's.
+    if (PlayerPanel->isVisible() && ListPanel->isVisible()) station_.WindowSettings().PlayerPanelHeight = PlayerPanel->height();
+}
+
 bool TfrmMain::SaveOnExit() {
-    if (PlayerPanel->isVisible()) station_.WindowSettings().PlayerPanelHeight = PlayerPanel->height();
+    KeepPlayerAreaHeight();
     if (!station_.SaveSettings()) std::fprintf(stderr, "tessora: %s\n", qPrintable(station_.SettingsError()));
     if (station_.ChannelFileLoadedPartly()) {
         // Rewriting it would lose the channels that were never read; the refusal is the point.

@@ -3,6 +3,7 @@
 // themselves belong to the station (TStation); the window shows them and hands the operator's
 // commands to the station.
 
+#include "SkinSet.h"
 #include "Station.h"
 
 #include <QMainWindow>
@@ -11,6 +12,7 @@
 #include <vector>
 
 class QAction;
+class QActionGroup;
 class QLabel;
 class QMenu;
 class QScrollArea;
@@ -69,6 +71,13 @@ public:
     // Shows the channel's day list in the playing list, its current item marked.
     void ShowDayList(int index);
 
+    // The view menu: "播放器" and "播放列表" show or hide their area; a "风格" entry selects a skin.
+    void N10Click();
+    void N18Click();
+    void yClick(const QString& skinName);
+    TSkinSet& Skins() const { return *skins_; }
+    QMenu* SkinsMenu() const { return MenuSkins; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -76,6 +85,12 @@ protected:
 private:
     void BuildMenus();
     void BuildAreas();
+    void AddSkinEntries(const QStringList& names);
+    void MarkCurrentSkin();
+    // The view options changed in the station's settings.
+    void SetViewOptions(bool showPlayer, bool showList);
+    // Stores the player area's height, when the operator can have chosen it.
+    void KeepPlayerAreaHeight();
     void ApplySettings();
     ChannelPanelView* BuildChannelPanel(int index);
     void RemovePanels();
@@ -105,6 +120,9 @@ private:
     QMenu* OpenMenu = nullptr;
     QAction* ViewPlayer = nullptr;
     QAction* ViewList = nullptr;
+    QMenu* MenuSkins = nullptr;
+    QActionGroup* skinEntries_ = nullptr;
+    TSkinSet* skins_ = nullptr;
     std::vector<TChannelPanel*> panels_;  // by channel index
 };
 
