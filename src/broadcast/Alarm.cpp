@@ -6,7 +6,7 @@
 namespace tessora {
 
 TFormAlarm::TFormAlarm(TBroadcastChannels& channels, const QString& programFolder, QWidget* parent)
-    : TOverrideWindow(channels, programFolder + kAlarmFileName, true, QStringLiteral("告警"), QStringLiteral("停止"), 130,
+    : TOverrideWindow(channels, programFolder + kAlarmFileName, TOverrideKind::Alarm, QStringLiteral("告警"), QStringLiteral("停止"), 130,
                       parent) {
     tPlay->setFixedWidth(60);
     Timer1 = new QTimer(this);

@@ -13,7 +13,7 @@ const QString kAudioFilter = QStringLiteral("音频文件 (*.mp3 *.wav *.midi *.
 
 TFormMultiArea::TFormMultiArea(TBroadcastChannels& channels, QString musicDirectory, ChooseAudioFile chooseFile,
                                QWidget* parent)
-    : TOverrideWindow(channels, QString(), false, QStringLiteral("全呼广播"), QStringLiteral(">"), 155, parent),
+    : TOverrideWindow(channels, QString(), TOverrideKind::AllCall, QStringLiteral("全呼广播"), QStringLiteral(">"), 155, parent),
       musicDirectory_(std::move(musicDirectory)),
       chooseFile_(std::move(chooseFile)) {
     tCurFile = new QLabel(QStringLiteral("当前曲目"), this);

@@ -4,8 +4,12 @@
 
 namespace tessora {
 
-TOverrideSession::TOverrideSession(TBroadcastChannels& channels, QString file, bool loop)
-    : channels_(channels), file_(std::move(file)), loop_(loop), taken_(size_t(std::max(0, channels.ChannelCount())), false) {}
+TOverrideSession::TOverrideSession(TBroadcastChannels& channels, QString file, TOverrideKind kind)
+    : channels_(channels),
+      file_(std::move(file)),
+      kind_(kind),
+      taken_(size_t(std::max(0, channels.ChannelCount())), false),
+      stateBefore_(taken_.size(), PlayOn) {}
 
 TOverrideSession::~TOverrideSession() { GiveBackAll(); }
 
@@ -14,10 +18,16 @@ bool TOverrideSession::IsTaken(int index) const { return index >= 0 && index < C
 void TOverrideSession::SetTaken(int index, bool taken) {
     if (index < 0 || index >= ChannelCount() || taken_[size_t(index)] == taken) return;
     taken_[size_t(index)] = taken;
-    if (taken)
-        channels_.TakeOver(index, file_, loop_);
-    else
+    const bool alarm = kind_ == TOverrideKind::Alarm;
+    if (taken) {
+        stateBefore_[size_t(index)] = channels_.ChannelPlayState(index);
+        channels_.TakeOver(index, file_, alarm);
+        // An alarm that stays silent where someone had stopped a channel is no alarm.
+        if (alarm && stateBefore_[size_t(index)] != PlayOn) channels_.SetChannelPlayState(index, PlayOn);
+    } else {
         channels_.GiveBack(index);
+        if (alarm && stateBefore_[size_t(index)] != PlayOn) channels_.SetChannelPlayState(index, stateBefore_[size_t(index)]);
+    }
 }
 
 void TOverrideSession::SetFile(const QString& file) {
@@ -49,8 +59,9 @@ bool TOverrideSession::Stop() {
 
 void TOverrideSession::KeepLooping() {
     // Channels given back are left alone: a timetable item that loops must go on looping.
+    if (kind_ != TOverrideKind::Alarm) return;
     for (int i = 0; i < ChannelCount(); ++i)
-        if (taken_[size_t(i)]) channels_.SetLoop(i, loop_);
+        if (taken_[size_t(i)]) channels_.SetLoop(i, true);
 }
 
 void TOverrideSession::GiveBackAll() {

@@ -11,10 +11,17 @@
 
 namespace tessora {
 
+enum class TOverrideKind {
+    // The file plays once; a paused or stopped channel stays silent until it is played.
+    AllCall,
+    // The file repeats, and sounds on every channel taken: a paused or stopped channel is
+    // played, and goes back to being paused or stopped when it is given back.
+    Alarm,
+};
+
 class TOverrideSession {
 public:
-    // `loop`: the file repeats on every taken channel (the alarm); otherwise it plays once.
-    TOverrideSession(TBroadcastChannels& channels, QString file, bool loop);
+    TOverrideSession(TBroadcastChannels& channels, QString file, TOverrideKind kind);
     // Gives back every channel still taken.
     ~TOverrideSession();
     TOverrideSession(const TOverrideSession&) = delete;
@@ -34,7 +41,8 @@ public:
     std::optional<uint8_t> TogglePlay();
     // Stops every taken channel that is not stopped yet; true when one was.
     bool Stop();
-    // Every taken channel repeats its file again (opening a file ends a channel's loop).
+    // Every taken channel of an alarm repeats its file again (opening a file ends a channel's
+    // loop); the all-call's channels are left as they are.
     void KeepLooping();
 
     void GiveBackAll();
@@ -42,8 +50,9 @@ public:
 private:
     TBroadcastChannels& channels_;
     QString file_;
-    bool loop_;
+    TOverrideKind kind_;
     std::vector<bool> taken_;
+    std::vector<uint8_t> stateBefore_;  // by channel: its play state when it was taken
 };
 
 }  // namespace tessora

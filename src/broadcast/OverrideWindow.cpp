@@ -11,9 +11,9 @@ constexpr int kButtonHeight = 25;
 
 }  // namespace
 
-TOverrideWindow::TOverrideWindow(TBroadcastChannels& channels, const QString& file, bool loop, const QString& title,
-                                 const QString& playCaption, int bottom, QWidget* parent)
-    : QDialog(parent), session_(channels, file, loop) {
+TOverrideWindow::TOverrideWindow(TBroadcastChannels& channels, const QString& file, TOverrideKind kind,
+                                 const QString& title, const QString& playCaption, int bottom, QWidget* parent)
+    : QDialog(parent), session_(channels, file, kind) {
     setWindowTitle(title);
     setFixedSize(TChannelChecks::kWidth + 2 * kMargin, bottom + kButtonHeight + kMargin);
     checks_ = new TChannelChecks(session_, channels, this);

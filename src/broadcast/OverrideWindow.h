@@ -25,8 +25,8 @@ public:
     QPushButton* btnExit;
 
 protected:
-    // `loop`: the file repeats (the alarm). `bottom`: the top of the row of buttons.
-    TOverrideWindow(TBroadcastChannels& channels, const QString& file, bool loop, const QString& title,
+    // `bottom`: the top of the row of buttons.
+    TOverrideWindow(TBroadcastChannels& channels, const QString& file, TOverrideKind kind, const QString& title,
                     const QString& playCaption, int bottom, QWidget* parent);
 
     // Once, at the first show.

@@ -12,7 +12,7 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 TEST(OverrideSession, TakesAndGivesBackOnlyOnAChange) {
     FakeBroadcastChannels channels(3);
     {
-        TOverrideSession session(channels, QString(), false);
+        TOverrideSession session(channels, QString(), TOverrideKind::AllCall);
         session.SetTaken(1, true);
         session.SetTaken(1, true);   // already taken: no second take-over
         session.SetTaken(2, false);  // never taken: nothing to give back
@@ -30,7 +30,7 @@ TEST(OverrideSession, TakesAndGivesBackOnlyOnAChange) {
 
 TEST(OverrideSession, ANewFileReachesEveryTakenChannelAndLaterOnes) {
     FakeBroadcastChannels channels(3);
-    TOverrideSession session(channels, QString(), false);
+    TOverrideSession session(channels, QString(), TOverrideKind::AllCall);
     session.SetTaken(0, true);
     session.SetTaken(2, true);
     EXPECT_TRUE(channels.channels[0].file.isEmpty());  // taken before any file: silent
@@ -49,7 +49,7 @@ TEST(OverrideSession, PlayTogglesEachTakenChannelByItself) {
     channels.channels[1].state = PlayStopped;
     channels.channels[2].state = PlayPaused;
     channels.channels[3].state = PlayOn;  // not taken: left alone
-    TOverrideSession session(channels, "/a.wav", false);
+    TOverrideSession session(channels, "/a.wav", TOverrideKind::AllCall);
     for (int i = 0; i < 3; ++i) session.SetTaken(i, true);
 
     EXPECT_EQ(session.TogglePlay(), std::optional<uint8_t>(PlayOn));  // the last taken one
@@ -63,14 +63,14 @@ TEST(OverrideSession, PlayTogglesEachTakenChannelByItself) {
 
 TEST(OverrideSession, PlayWithoutTakenChannelsReportsNothing) {
     FakeBroadcastChannels channels(2);
-    TOverrideSession session(channels, "/a.wav", false);
+    TOverrideSession session(channels, "/a.wav", TOverrideKind::AllCall);
     EXPECT_EQ(session.TogglePlay(), std::nullopt);
     EXPECT_TRUE(channels.log.isEmpty());
 }
 
 TEST(OverrideSession, StopChangesOnlyChannelsNotStoppedYet) {
     FakeBroadcastChannels channels(3, PlayStopped);
-    TOverrideSession session(channels, "/a.wav", false);
+    TOverrideSession session(channels, "/a.wav", TOverrideKind::AllCall);
     session.SetTaken(0, true);
     session.SetTaken(1, true);
     channels.log.clear();
@@ -85,7 +85,7 @@ TEST(OverrideSession, StopChangesOnlyChannelsNotStoppedYet) {
 
 TEST(OverrideSession, PlayStateSurvivesGivingBack) {
     FakeBroadcastChannels channels(1);
-    TOverrideSession session(channels, "/a.wav", false);
+    TOverrideSession session(channels, "/a.wav", TOverrideKind::AllCall);
     session.SetTaken(0, true);
     session.TogglePlay();
     session.GiveBackAll();
@@ -95,7 +95,7 @@ TEST(OverrideSession, PlayStateSurvivesGivingBack) {
 
 TEST(OverrideSession, KeepsLoopingOnTakenChannelsOnly) {
     FakeBroadcastChannels channels(3);
-    TOverrideSession session(channels, "/station/alarm.wav", true);
+    TOverrideSession session(channels, "/station/alarm.wav", TOverrideKind::Alarm);
     session.SetTaken(0, true);
     session.SetTaken(2, true);
     session.SetTaken(2, false);
@@ -103,4 +103,36 @@ TEST(OverrideSession, KeepsLoopingOnTakenChannelsOnly) {
     session.KeepLooping();
     // A channel given back follows its timetable, whose items loop as they say.
     EXPECT_EQ(channels.log, QStringList({"loop 0 on"}));
+}
+
+TEST(OverrideSession, AllCallLeavesPausedAndStoppedChannelsSilent) {
+    FakeBroadcastChannels channels(2);
+    channels.channels[0].state = PlayPaused;
+    channels.channels[1].state = PlayStopped;
+    TOverrideSession session(channels, "/a.wav", TOverrideKind::AllCall);
+    session.SetTaken(0, true);
+    session.SetTaken(1, true);
+    session.KeepLooping();  // nothing to keep for a call that plays once
+    EXPECT_EQ(channels.log, QStringList({"take 0 /a.wav once", "take 1 /a.wav once"}));
+}
+
+TEST(OverrideSession, AlarmSoundsOnStoppedChannelsAndLeavesThemStoppedAfter) {
+    FakeBroadcastChannels channels(3);
+    channels.channels[0].state = PlayOn;
+    channels.channels[1].state = PlayStopped;
+    channels.channels[2].state = PlayPaused;
+    {
+        TOverrideSession session(channels, "/station/alarm.wav", TOverrideKind::Alarm);
+        for (int i = 0; i < 3; ++i) session.SetTaken(i, true);
+        for (const auto& c : channels.channels) EXPECT_EQ(c.state, PlayOn);
+        // One press silences every channel, the next sounds every one again.
+        EXPECT_EQ(session.TogglePlay(), std::optional<uint8_t>(PlayPaused));
+        for (const auto& c : channels.channels) EXPECT_EQ(c.state, PlayPaused);
+        EXPECT_EQ(session.TogglePlay(), std::optional<uint8_t>(PlayOn));
+        session.TogglePlay();
+    }
+    // Paused by the alarm's button: stays paused. Stopped or paused before: as before.
+    EXPECT_EQ(channels.channels[0].state, PlayPaused);
+    EXPECT_EQ(channels.channels[1].state, PlayStopped);
+    EXPECT_EQ(channels.channels[2].state, PlayPaused);
 }
