@@ -236,7 +236,7 @@ void TListPlayer::PlayManual() {
     }
     if (channel_->FileName() != ManualFile) {
         channel_->Stop();
-        StartFile(ManualFile, false);
+        StartFile(ManualFile, ManualLoop);
     }
     ResumeIfHeld();
 }

@@ -172,6 +172,7 @@ void TStation::PlayFile(int index, const QString& path) {
     TListPlayer* p = PlayerAt(index);
     if (!p || path.isEmpty()) return;
     p->ManualFile = path;
+    p->ManualLoop = false;
     p->PlayState = PlayOn;
     p->PlayMode = ManualMode;
     emit ChannelChanged(index);
@@ -199,6 +200,9 @@ void TStation::TakeOver(int index, const QString& file, bool loop) {
     p->SavedPlayMode = p->PlayMode;
     p->PlayMode = ManualMode;
     p->ManualFile = file;
+    // Looping from the file's first play: a recording shorter than the wait for the override
+    // window's loop timer would otherwise end, and fall silent, before it.
+    p->ManualLoop = loop;
     SetLoop(index, loop);
     emit ChannelChanged(index);
 }
@@ -216,6 +220,7 @@ void TStation::GiveBack(int index) {
     TListPlayer* p = PlayerAt(index);
     if (!p) return;
     p->PlayMode = p->SavedPlayMode;
+    p->ManualLoop = false;
     if (p->PlayMode == ManualMode) p->ManualFile.clear();
     // The override's file stops now rather than at the next tick; closing also ends its loop.
     if (p->Channel()) {
