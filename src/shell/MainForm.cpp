@@ -1,11 +1,13 @@
 #include "MainForm.h"
 
+#include "Alarm.h"
 #include "ChannelPanel.h"
 #include "ChannelPanelBinder.h"
 #include "ClockText.h"
 #include "FileError.h"
 #include "FileNames.h"
 #include "LEDLabel.h"
+#include "MultiAreaPlay.h"
 #include "PasswordQuestion.h"
 
 #include <QActionGroup>
@@ -68,7 +70,7 @@ MainWindowServices MainWindowServices::Platform() {
 }
 
 TfrmMain::TfrmMain(TStation& station, MainWindowServices services, QWidget* parent)
-    : QMainWindow(parent), station_(station), services_(std::move(services)) {
+    : QMainWindow(parent), station_(station), services_(std::move(services)), broadcastChannels_(station) {
     setWindowTitle(kDefaultSystemName);
     skins_ = new TSkinSet(SkinsFolderOf(station_.ProgramFolder()), this);
     skins_->Follow(this, TSkinSet::Follows::Current);
@@ -87,6 +89,8 @@ TfrmMain::TfrmMain(TStation& station, MainWindowServices services, QWidget* pare
 }
 
 TfrmMain::~TfrmMain() {
+    // An all-call or alarm still open gives its channels back first.
+    delete overrideWindow_.data();
     // The panels go with the window: the players must not write into them afterwards.
     station_.StopAllPlayers();
     station_.SetPanelFactory({});
@@ -103,8 +107,8 @@ void TfrmMain::BuildMenus() {
     connect(AddEntry(file, "退出"), &QAction::triggered, this, &QWidget::close);
 
     QMenu* play = menuBar()->addMenu("播放");
-    AddEntry(play, "全呼", false);
-    AddEntry(play, "告警", false);
+    connect(AddEntry(play, "全呼"), &QAction::triggered, this, &TfrmMain::ShowAllCall);
+    connect(AddEntry(play, "告警"), &QAction::triggered, this, &TfrmMain::ShowAlarm);
     connect(AddEntry(play, "全部停止"), &QAction::triggered, &station_, &TStation::StopAll);
 
     QMenu* view = menuBar()->addMenu("视图");
@@ -245,6 +249,29 @@ void TfrmMain::SetViewOptions(bool showPlayer, bool showList) {
     settings.ShowPlayer = showPlayer;
     settings.ShowListDetail = showList;
     station_.ApplySettings(settings);
+}
+
+void TfrmMain::ShowAllCall() {
+    // Without a parent: the all-call window keeps the skin of the start, and a parent's style
+    // sheet would reach into it.
+    auto* window = new TFormMultiArea(broadcastChannels_, station_.Settings().MusicDirectory, services_.chooseFile);
+    skins_->Follow(window, TSkinSet::Follows::Start);
+    OpenOverrideWindow(window);
+}
+
+void TfrmMain::ShowAlarm() {
+    auto* window = new TFormAlarm(broadcastChannels_, station_.ProgramFolder(), this);
+    skins_->Follow(window, TSkinSet::Follows::Current);
+    OpenOverrideWindow(window);
+}
+
+void TfrmMain::OpenOverrideWindow(QDialog* window) {
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowModality(Qt::ApplicationModal);
+    window->move(geometry().center() - window->rect().center());
+    overrideWindow_ = window;
+    // Shown without a nested event loop: the players' ticks and the clock go on as before.
+    window->show();
 }
 
 QString TfrmMain::ClockCaption() const { return TimePanel->caption(); }

@@ -5,10 +5,14 @@
 
 #include "SkinSet.h"
 #include "Station.h"
+#include "StationChannels.h"
 
+#include <QDialog>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -76,6 +80,12 @@ public:
     void N18Click();
     void yClick(const QString& skinName);
     TSkinSet& Skins() const { return *skins_; }
+
+    // "全呼" and "告警": the all-call and alarm windows, made anew each time, modal, gone when
+    // they close. The one open, if any.
+    void ShowAllCall();
+    void ShowAlarm();
+    QDialog* OverrideWindow() const { return overrideWindow_; }
     QMenu* SkinsMenu() const { return MenuSkins; }
 
 protected:
@@ -91,6 +101,7 @@ private:
     void SetViewOptions(bool showPlayer, bool showList);
     // Stores the player area's height, when the operator can have chosen it.
     void KeepPlayerAreaHeight();
+    void OpenOverrideWindow(QDialog* window);
     void ApplySettings();
     ChannelPanelView* BuildChannelPanel(int index);
     void RemovePanels();
@@ -123,6 +134,8 @@ private:
     QMenu* MenuSkins = nullptr;
     QActionGroup* skinEntries_ = nullptr;
     TSkinSet* skins_ = nullptr;
+    TStationChannels broadcastChannels_;
+    QPointer<QDialog> overrideWindow_;
     std::vector<TChannelPanel*> panels_;  // by channel index
 };
 

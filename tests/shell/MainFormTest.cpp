@@ -1,14 +1,18 @@
 // The main window offscreen: panels, buttons, the clock, the progress bar and the guarded exit.
+#include "Alarm.h"
 #include "ChannelPanel.h"
 #include "ClockText.h"
 #include "IniFile.h"
 #include "LEDGauge.h"
 #include "LEDLabel.h"
 #include "MainForm.h"
+#include "MultiAreaPlay.h"
 #include "PlayerTestSupport.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -42,6 +46,7 @@ class MainFormTest : public QObject {
     QString chosenFile;  // what the next file dialog answers
     QStringList messages;
     QStringList toldBeforeClosing;
+    int givenBackMode = -1;
 
     QString Folder() const { return folder->path() + "/"; }
 
@@ -82,13 +87,15 @@ class MainFormTest : public QObject {
             if (a->isChecked()) return a->text();
         return {};
     }
-    QAction* ViewEntry(const QString& name) const {
+    QAction* MenuEntry(const QString& menuName, const QString& name) const {
         for (QAction* menu : window->menuBar()->actions())
-            if (menu->text() == "视图")
+            if (menu->text() == menuName)
                 for (QAction* a : menu->menu()->actions())
                     if (a->text() == name) return a;
         return nullptr;
     }
+    QAction* ViewEntry(const QString& name) const { return MenuEntry("视图", name); }
+    QAction* PlayEntry(const QString& name) const { return MenuEntry("播放", name); }
 
     void Restart() {
         window.reset();
@@ -462,6 +469,54 @@ private slots:
         TIniFile ini;
         ini.Load(Folder() + "Tessora.ini");
         QCOMPARE(ini.ReadInteger("tessora", "splitter1", 0), 250);
+    }
+
+    void alarmEntryTakesEveryChannelUntilTheWindowCloses() {
+        WriteChannels(2);
+        Start();
+        QAction* entry = PlayEntry("告警");
+        QVERIFY(entry && entry->isEnabled());
+        entry->trigger();
+        auto* alarm = qobject_cast<TFormAlarm*>(window->OverrideWindow());
+        QVERIFY(alarm);
+        QTRY_VERIFY(alarm->isVisible());
+        QCOMPARE(alarm->windowModality(), Qt::ApplicationModal);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(Channel(i)->PlayMode, uint8_t(ManualMode));
+            QCOMPARE(Channel(i)->ManualFile, Folder() + "alarm.wav");
+        }
+        alarm->btnExit->click();
+        QTRY_VERIFY(!window->OverrideWindow());  // discarded when it closes
+        for (int i = 0; i < 2; ++i) QCOMPARE(Channel(i)->PlayMode, uint8_t(ListMode));
+    }
+
+    void allCallKeepsTheSkinOfTheStartAndGivesBackWhenTheMainWindowGoes() {
+        MakeSkin("Corner", "#102030");
+        MakeSkin("Slate", "#405060");
+        WriteChannels(2);
+        Start();
+        QTRY_VERIFY(window->Skins().Settled() && !SkinEntries().isEmpty());
+        PlayEntry("全呼")->trigger();
+        auto* call = qobject_cast<TFormMultiArea*>(window->OverrideWindow());
+        QVERIFY(call);
+        QTRY_VERIFY(call->isVisible());
+        QCOMPARE(call->palette().color(QPalette::Window), QColor("#102030"));
+        SkinEntry("Slate")->trigger();
+        QTRY_VERIFY(window->Skins().Settled());
+        QCOMPARE(window->palette().color(QPalette::Window), QColor("#405060"));
+        QCOMPARE(call->palette().color(QPalette::Window), QColor("#102030"));
+        QVERIFY(!call->styleSheet().contains("#405060"));
+
+        call->Checks()->Box(1)->click();
+        QCOMPARE(Channel(1)->PlayMode, uint8_t(ManualMode));
+        // The program ends with the window open: it goes first, giving its channel back.
+        QPointer<TFormMultiArea> open = call;
+        connect(station.get(), &TStation::ChannelChanged, this, [this](int index) {
+            if (index == 1) givenBackMode = Channel(1)->PlayMode;
+        });
+        window.reset();
+        QVERIFY(open.isNull());
+        QCOMPARE(givenBackMode, int(ListMode));
     }
 };
 
