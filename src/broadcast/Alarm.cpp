@@ -5,9 +5,9 @@
 
 namespace tessora {
 
-TFormAlarm::TFormAlarm(TBroadcastChannels& channels, const QString& programFolder, QWidget* parent)
-    : TOverrideWindow(channels, programFolder + kAlarmFileName, TOverrideKind::Alarm, QStringLiteral("告警"), QStringLiteral("停止"), 130,
-                      parent) {
+TFormAlarm::TFormAlarm(TBroadcastChannels& channels, const QString& stationFolder, QWidget* parent)
+    : TOverrideWindow(channels, stationFolder + kAlarmFileName, TOverrideKind::Alarm, QStringLiteral("告警"),
+                      QStringLiteral("停止"), 130, parent) {
     tPlay->setFixedWidth(60);
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);

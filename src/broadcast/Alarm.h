@@ -13,8 +13,8 @@ inline const QString kAlarmFileName = QStringLiteral("alarm.wav");
 class TFormAlarm : public TOverrideWindow {
     Q_OBJECT
 public:
-    // `programFolder` with its trailing separator: the recording is its "alarm.wav".
-    TFormAlarm(TBroadcastChannels& channels, const QString& programFolder, QWidget* parent = nullptr);
+    // `stationFolder` with its trailing separator: the recording is its "alarm.wav".
+    TFormAlarm(TBroadcastChannels& channels, const QString& stationFolder, QWidget* parent = nullptr);
 
     QString AlarmFile() const { return session_.File(); }
 

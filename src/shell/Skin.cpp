@@ -46,8 +46,8 @@ bool ReadColours(const TIniFile& ini, const QString& section, QPalette& palette,
 
 }  // namespace
 
-QString SkinsFolderOf(const QString& programFolder) {
-    QString folder = programFolder;
+QString SkinsFolderOf(const QString& stationFolder) {
+    QString folder = stationFolder;
     if (!folder.isEmpty() && !folder.endsWith('/')) folder += '/';
     return folder + kSkinsFolderName;
 }

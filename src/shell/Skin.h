@@ -1,5 +1,5 @@
 #pragma once
-// Skins: one folder per skin in "skins" below the program folder. A skin's "skin.ini" names a Qt
+// Skins: one folder per skin in "skins" below the station folder. A skin's "skin.ini" names a Qt
 // style sheet in the folder (whose url(...) images are found in the folder too) and the colours of
 // a palette. Finding and reading skins touches the disk and runs off the GUI thread; ApplySkin only
 // hands the loaded skin to a window.
@@ -26,9 +26,9 @@ struct TSkin {
     bool IsPlain() const { return StyleSheet.isEmpty() && !Palette; }
 };
 
-// The skins folder of a program folder (given with its trailing separator), without a separator at
-// the end.
-QString SkinsFolderOf(const QString& programFolder);
+// The skins folder of a station folder (given with or without its trailing separator), without a
+// separator at the end.
+QString SkinsFolderOf(const QString& stationFolder);
 
 // The names of the skin folders in `skinsFolder`, sorted by name: plain folders only, that is not
 // hidden (a name starting with "."), not a symbolic link, and readable and writable by their owner.

@@ -1,5 +1,5 @@
 // tessora-alarmgen OUT.wav: writes the station's alarm recording (the build puts it into the
-// program folder as "alarm.wav").
+// program folder, and among the files shipped for new station folders, as "alarm.wav").
 #include "AlarmTone.h"
 
 #include <cstdio>
