@@ -23,9 +23,8 @@ foreach(size 48 256)
 endforeach()
 add_custom_target(tessora-icons ALL DEPENDS ${TESSORA_ICON_PNGS})
 
-# What every new station folder starts with; the program copies what a folder lacks at start.
-# Rooms that ship such files add them to this folder of the build with tessora_ship_to_station().
-set(TESSORA_SHIPPED_DIR ${CMAKE_BINARY_DIR}/shipped CACHE INTERNAL "")
+# What every new station folder starts with (TESSORA_SHIPPED_DIR, filled by the rooms that ship
+# files); the program copies what a folder lacks at start.
 # The folder also marks an installed program, which keeps its station folder per user.
 install(DIRECTORY DESTINATION ${CMAKE_INSTALL_DATADIR}/tessora)
 install(DIRECTORY ${TESSORA_SHIPPED_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/tessora OPTIONAL)

@@ -30,9 +30,6 @@ for i in 0 1 2; do
     rm -f "${parts[@]}"
 done
 
-# The alarm recording: a rising and falling siren.
-sox -q -n -r 44100 -c 2 -b 16 "$folder/alarm.wav" synth 4 sine 600-1200 sine 600-1200 gain -6
-
 at() { date -d "+$1 seconds" +%H:%M:%S; }
 # Items may not cross midnight; near the end of the day the demo items start just after it.
 if [ "$(date +%H%M)" -ge 2350 ]; then sleep $(( $(date -d 'tomorrow 00:00:05' +%s) - $(date +%s) )); fi

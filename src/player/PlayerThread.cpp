@@ -245,7 +245,7 @@ void TListPlayer::PlayManual() {
     }
     if (channel_->FileName() != ManualFile) {
         StopChannel();
-        StartFile(ManualFile, false);
+        StartFile(ManualFile, ManualLoop);
     }
     ResumeIfHeld();
 }

@@ -102,6 +102,9 @@ public:
     uint8_t PlayMode = ListMode;
     uint8_t SavedPlayMode = ListMode;
     QString ManualFile;
+    // The manual file repeats without a gap from its first play (an override that loops, the
+    // alarm); a single file chosen by hand plays once.
+    bool ManualLoop = false;
     int32_t FolderIndex = 0;
     QStringList FolderFiles;
     int32_t SoundCard = 0;

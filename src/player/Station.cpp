@@ -222,6 +222,7 @@ void TStation::PlayFile(int index, const QString& path) {
     TListPlayer* p = PlayerAt(index);
     if (!p || path.isEmpty()) return;
     p->ManualFile = path;
+    p->ManualLoop = false;
     p->PlayState = PlayOn;
     p->PlayMode = ManualMode;
     LogEvent(index, AsRunEventKind::Manual, path);
@@ -255,6 +256,9 @@ void TStation::TakeOver(int index, const QString& file, bool loop) {
     p->SavedPlayMode = p->PlayMode;
     p->PlayMode = ManualMode;
     p->ManualFile = file;
+    // Looping from the file's first play: a recording shorter than the wait for the override
+    // window's loop timer would otherwise end, and fall silent, before it.
+    p->ManualLoop = loop;
     SetLoop(index, loop);
     LogEvent(index, AsRunEventKind::Takeover, file);
     emit ChannelChanged(index);
@@ -273,6 +277,7 @@ void TStation::GiveBack(int index) {
     TListPlayer* p = PlayerAt(index);
     if (!p) return;
     p->PlayMode = p->SavedPlayMode;
+    p->ManualLoop = false;
     if (p->PlayMode == ManualMode) p->ManualFile.clear();
     LogEvent(index, AsRunEventKind::Giveback);
     // The override's file stops now rather than at the next tick; closing also ends its loop.

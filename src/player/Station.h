@@ -115,8 +115,9 @@ public:
     void UseListFile(int index, const QString& path, bool backToList);
 
     // The override windows: take a channel from what it does (its mode is kept in SavedPlayMode)
-    // and play `file` on it, looping or not; change the file they play; give it back. The play
-    // state is left as it is: a paused or stopped channel stays silent until it is played.
+    // and play `file` on it, once or looping from its first play; change the file they play;
+    // give it back. The play state is left as it is: a paused or stopped channel stays silent
+    // until it is played.
     void TakeOver(int index, const QString& file, bool loop);
     void SetOverrideFile(int index, const QString& file);
     // Keeps the sound channel's loop on or off (opening a file turns it off).

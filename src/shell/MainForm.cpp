@@ -1,5 +1,6 @@
 #include "MainForm.h"
 
+#include "Alarm.h"
 #include "ChannelPanel.h"
 #include "ChannelPanelBinder.h"
 #include "ClockText.h"
@@ -7,10 +8,12 @@
 #include "FileNames.h"
 #include "LEDLabel.h"
 #include "ListEditor.h"
+#include "MultiAreaPlay.h"
 #include "PasswordQuestion.h"
 #include "SoundMixer.h"
 #include "SystemPowerOff.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -83,8 +86,10 @@ MainWindowServices MainWindowServices::Platform() {
 }
 
 TfrmMain::TfrmMain(TStation& station, MainWindowServices services, QWidget* parent)
-    : QMainWindow(parent), station_(station), services_(std::move(services)) {
+    : QMainWindow(parent), station_(station), services_(std::move(services)), broadcastChannels_(station) {
     setWindowTitle(kDefaultSystemName);
+    skins_ = new TSkinSet(SkinsFolderOf(station_.ProgramFolder()), this);
+    skins_->Follow(this, TSkinSet::Follows::Current);
     BuildMenus();
     BuildAreas();
     CreateDialogs();
@@ -103,6 +108,8 @@ TfrmMain::TfrmMain(TStation& station, MainWindowServices services, QWidget* pare
 }
 
 TfrmMain::~TfrmMain() {
+    // An all-call or alarm still open gives its channels back first.
+    delete overrideWindow_.data();
     // The panels go with the window: the players must not write into them afterwards.
     station_.StopAllPlayers();
     station_.SetPanelFactory({});
@@ -119,16 +126,21 @@ void TfrmMain::BuildMenus() {
     connect(AddEntry(file, "退出"), &QAction::triggered, this, &QWidget::close);
 
     QMenu* play = menuBar()->addMenu("播放");
-    AddEntry(play, "全呼", false);
-    AddEntry(play, "告警", false);
+    connect(AddEntry(play, "全呼"), &QAction::triggered, this, &TfrmMain::ShowAllCall);
+    connect(AddEntry(play, "告警"), &QAction::triggered, this, &TfrmMain::ShowAlarm);
     connect(AddEntry(play, "全部停止"), &QAction::triggered, &station_, &TStation::StopAll);
 
     QMenu* view = menuBar()->addMenu("视图");
-    ViewPlayer = AddEntry(view, "播放器", false);
+    ViewPlayer = AddEntry(view, "播放器");
     ViewPlayer->setCheckable(true);
-    ViewList = AddEntry(view, "播放列表", false);
+    connect(ViewPlayer, &QAction::triggered, this, &TfrmMain::N10Click);
+    ViewList = AddEntry(view, "播放列表");
     ViewList->setCheckable(true);
-    view->addMenu("风格")->setEnabled(false);
+    connect(ViewList, &QAction::triggered, this, &TfrmMain::N18Click);
+    MenuSkins = view->addMenu("风格");
+    skinEntries_ = new QActionGroup(this);
+    connect(skins_, &TSkinSet::Scanned, this, &TfrmMain::AddSkinEntries);
+    skins_->Scan();
 
     QMenu* help = menuBar()->addMenu("帮助(&H)");
     connect(AddEntry(help, "关于..."), &QAction::triggered, this, &TfrmMain::ShowAbout);
@@ -162,8 +174,10 @@ void TfrmMain::BuildAreas() {
     SkinSplitter2 = new QSplitter(Qt::Vertical, this);
     SkinSplitter2->setHandleWidth(1);
     SkinSplitter2->setChildrenCollapsible(false);
+    SkinSplitter2->setOpaqueResize(false);  // a line follows the drag; the areas change at the drop
 
     PlayerPanel = new QWidget(SkinSplitter2);
+    PlayerPanel->setMinimumHeight(1);  // the splitter may shrink it to one pixel
     auto* playerLayout = new QVBoxLayout(PlayerPanel);
     playerLayout->setContentsMargins(0, 0, 0, 0);
     playerLayout->setSpacing(0);
@@ -225,6 +239,10 @@ void TfrmMain::FormShow() {
 void TfrmMain::ApplySettings() {
     const SystemSettings& settings = station_.Settings();
     setWindowTitle(MainWindowTitle(settings));
+    if (skins_->Name() != station_.WindowSettings().SkinName) {
+        skins_->Select(station_.WindowSettings().SkinName);
+        MarkCurrentSkin();
+    }
     // The splitter shares out its height only once the window has been laid out.
     QTimer::singleShot(0, this, [this] {
         const int wanted = station_.WindowSettings().PlayerPanelHeight;
@@ -234,6 +252,62 @@ void TfrmMain::ApplySettings() {
     ViewPlayer->setChecked(settings.ShowPlayer);
     ListPanel->setVisible(settings.ShowListDetail);
     ViewList->setChecked(settings.ShowListDetail);
+}
+
+void TfrmMain::AddSkinEntries(const QStringList& names) {
+    for (const QString& name : names) {
+        QAction* entry = MenuSkins->addAction(name);
+        entry->setCheckable(true);
+        skinEntries_->addAction(entry);
+        connect(entry, &QAction::triggered, this, [this, name] { yClick(name); });
+    }
+    MarkCurrentSkin();
+}
+
+void TfrmMain::MarkCurrentSkin() {
+    for (QAction* entry : skinEntries_->actions()) entry->setChecked(entry->text() == skins_->Name());
+}
+
+void TfrmMain::yClick(const QString& skinName) {
+    station_.WindowSettings().SkinName = skinName;
+    skins_->Select(skinName);
+    MarkCurrentSkin();
+}
+
+void TfrmMain::N10Click() { SetViewOptions(!station_.Settings().ShowPlayer, station_.Settings().ShowListDetail); }
+
+void TfrmMain::N18Click() { SetViewOptions(station_.Settings().ShowPlayer, !station_.Settings().ShowListDetail); }
+
+void TfrmMain::SetViewOptions(bool showPlayer, bool showList) {
+    // Settings are applied whole, the player area's height with them: keep the one dragged to.
+    KeepPlayerAreaHeight();
+    SystemSettings settings = station_.Settings();
+    settings.ShowPlayer = showPlayer;
+    settings.ShowListDetail = showList;
+    station_.ApplySettings(settings);
+}
+
+void TfrmMain::ShowAllCall() {
+    // Without a parent: the all-call window keeps the skin of the start, and a parent's style
+    // sheet would reach into it.
+    auto* window = new TFormMultiArea(broadcastChannels_, station_.Settings().MusicDirectory, services_.chooseFile);
+    skins_->Follow(window, TSkinSet::Follows::Start);
+    OpenOverrideWindow(window);
+}
+
+void TfrmMain::ShowAlarm() {
+    auto* window = new TFormAlarm(broadcastChannels_, station_.ProgramFolder(), this);
+    skins_->Follow(window, TSkinSet::Follows::Current);
+    OpenOverrideWindow(window);
+}
+
+void TfrmMain::OpenOverrideWindow(QDialog* window) {
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowModality(Qt::ApplicationModal);
+    window->move(geometry().center() - window->rect().center());
+    overrideWindow_ = window;
+    // Shown without a nested event loop: the players' ticks and the clock go on as before.
+    window->show();
 }
 
 QString TfrmMain::ClockCaption() const { return TimePanel->caption(); }
@@ -360,8 +434,13 @@ void TfrmMain::ShowAbout() {
                                          QStringLiteral("Licence: GNU General Public License, version 3 or later")));
 }
 
+void TfrmMain::KeepPlayerAreaHeight() {
+    // Alone, the player area fills the window: that height is no choice of the operator's.
+    if (PlayerPanel->isVisible() && ListPanel->isVisible()) station_.WindowSettings().PlayerPanelHeight = PlayerPanel->height();
+}
+
 bool TfrmMain::SaveOnExit() {
-    if (PlayerPanel->isVisible()) station_.WindowSettings().PlayerPanelHeight = PlayerPanel->height();
+    KeepPlayerAreaHeight();
     if (!station_.SaveSettings()) std::fprintf(stderr, "tessora: %s\n", qPrintable(station_.SettingsError()));
     if (station_.ChannelFileLoadedPartly()) {
         // Rewriting it would lose the channels that were never read; the refusal is the point.

@@ -7,14 +7,20 @@
 #include "ScreenGrab.h"
 #include "ShutdownCheck.h"
 #include "EditorDialogs.h"
+#include "SkinSet.h"
 #include "Station.h"
+#include "StationChannels.h"
 
+#include <QDialog>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QAction;
+class QActionGroup;
 class QLabel;
 class QMenu;
 class QScrollArea;
@@ -100,6 +106,19 @@ public:
     void OpenListEditor();
     TFormList* FormList() const { return FormList_; }
 
+    // The view menu: "播放器" and "播放列表" show or hide their area; a "风格" entry selects a skin.
+    void N10Click();
+    void N18Click();
+    void yClick(const QString& skinName);
+    TSkinSet& Skins() const { return *skins_; }
+
+    // "全呼" and "告警": the all-call and alarm windows, made anew each time, modal, gone when
+    // they close. The one open, if any.
+    void ShowAllCall();
+    void ShowAlarm();
+    QDialog* OverrideWindow() const { return overrideWindow_; }
+    QMenu* SkinsMenu() const { return MenuSkins; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -108,6 +127,13 @@ private:
     void BuildMenus();
     void BuildAreas();
     void BuildListEditor();
+    void AddSkinEntries(const QStringList& names);
+    void MarkCurrentSkin();
+    // The view options changed in the station's settings.
+    void SetViewOptions(bool showPlayer, bool showList);
+    // Stores the player area's height, when the operator can have chosen it.
+    void KeepPlayerAreaHeight();
+    void OpenOverrideWindow(QDialog* window);
     void ApplySettings();
     ChannelPanelView* BuildChannelPanel(int index);
     void RemovePanels();
@@ -142,6 +168,11 @@ private:
     QAction* ViewPlayer = nullptr;
     QAction* ViewList = nullptr;
     TFormList* FormList_ = nullptr;
+    QMenu* MenuSkins = nullptr;
+    QActionGroup* skinEntries_ = nullptr;
+    TSkinSet* skins_ = nullptr;
+    TStationChannels broadcastChannels_;
+    QPointer<QDialog> overrideWindow_;
     std::vector<TChannelPanel*> panels_;  // by channel index
 };
 

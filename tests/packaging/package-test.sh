@@ -20,7 +20,8 @@ grep -q '^ Depends: .*timgm6mb-soundfont.*fonts-wqy-microhei.*libqt6widgets6' <<
 contents=$(dpkg-deb --contents "$deb")
 for wanted in ./usr/bin/tessora ./usr/bin/tessora-cli ./usr/share/applications/tessora.desktop \
               ./usr/share/icons/hicolor/scalable/apps/tessora.svg ./usr/share/icons/hicolor/48x48/apps/tessora.png \
-              ./usr/share/icons/hicolor/256x256/apps/tessora.png ./usr/share/doc/tessora/copyright; do
+              ./usr/share/icons/hicolor/256x256/apps/tessora.png ./usr/share/doc/tessora/copyright \
+              ./usr/share/tessora/alarm.wav ./usr/share/tessora/skins/Corner/skin.ini; do
     grep -q " $wanted\$" <<<"$contents" || fail "$wanted is not in the package"
 done
 lintian --fail-on error,warning "$deb" 2>&1 | grep -v 'running with root privileges' || true
@@ -38,6 +39,9 @@ pid=$!
 for _ in $(seq 100); do [ -d "$where/template" ] && break; sleep 0.1; done
 sleep 2
 for sub in music list template; do [ -d "$where/$sub" ] || fail "the station folder has no $sub"; done
+for shipped in alarm.wav skins/Corner/skin.ini skins/Meadow/style.qss skins/Slate/skin.ini; do
+    [ -f "$where/$shipped" ] || fail "the station folder did not get the shipped $shipped"
+done
 kill -TERM "$pid"
 wait "$pid" || fail "tessora did not end cleanly on SIGTERM: $(cat "$work/run.log")"
 pid=

@@ -3,6 +3,7 @@
 // a sound channel that plays in simulated time, and a station that steps both tick by tick.
 
 #include "PlayerThread.h"
+#include "SettingsStore.h"
 #include "SoundMixer.h"
 #include "TempFolder.h"
 
@@ -20,6 +21,13 @@
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace tessora::test {
+
+// A password store that holds no password and takes any.
+class NoPasswords : public PasswordStore {
+public:
+    std::optional<QString> Read() override { return QString(); }
+    bool Write(const QString&) override { return true; }
+};
 
 class FakePanel : public ChannelPanelView {
 public:

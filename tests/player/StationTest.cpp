@@ -17,12 +17,6 @@
 namespace tessora::test {
 namespace {
 
-class NoPasswords : public PasswordStore {
-public:
-    std::optional<QString> Read() override { return QString(); }
-    bool Write(const QString&) override { return true; }
-};
-
 class StationTest : public ::testing::Test {
 protected:
     void SetUp() override {

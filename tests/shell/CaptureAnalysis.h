@@ -52,6 +52,20 @@ public:
         return std::nullopt;
     }
 
+    // The quietest stretch between two wall-clock times: the smallest peak of the left channel
+    // over consecutive windows of `windowMs`. A gap of one window or more shows as (near) zero.
+    int QuietestPeak(int64_t fromMs, int64_t toMs, int windowMs) const {
+        const auto [from, to] = Frames(fromMs, toMs);
+        const int64_t window = std::max<int64_t>(1, int64_t(windowMs) * file_.rate / 1000);
+        int quietest = to - from >= window ? 32767 : 0;
+        for (int64_t start = from; start + window <= to; start += window) {
+            int peak = 0;
+            for (int64_t i = start; i < start + window; ++i) peak = std::max(peak, std::abs(int(Left(i))));
+            quietest = std::min(quietest, peak);
+        }
+        return quietest;
+    }
+
 private:
     explicit CaptureTimeline(CaptureFile file) : file_(std::move(file)) {}
 

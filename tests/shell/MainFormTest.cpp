@@ -1,17 +1,24 @@
 // The main window offscreen: panels, buttons, the clock, the progress bar and the guarded exit.
+#include "Alarm.h"
 #include "ChannelPanel.h"
 #include "ClockText.h"
+#include "IniFile.h"
 #include "LEDGauge.h"
 #include "LEDLabel.h"
 #include "ListEditor.h"
 #include "MainForm.h"
+#include "MultiAreaPlay.h"
 #include "PlayerTestSupport.h"
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QMenuBar>
+#include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QSlider>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -45,6 +52,7 @@ class MainFormTest : public QObject {
     QString chosenFile;  // what the next file dialog answers
     QStringList messages;
     QStringList toldBeforeClosing;
+    int givenBackMode = -1;
 
     QString Folder() const { return folder->path() + "/"; }
 
@@ -60,6 +68,46 @@ class MainFormTest : public QObject {
     }
 
     const TListPlayer* Channel(int index) const { return station->Channel(index); }
+
+    void MakeSkin(const QString& name, const QString& windowColour) {
+        QDir().mkpath(Folder() + "skins/" + name);
+        QFile ini(Folder() + "skins/" + name + "/skin.ini");
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[skin]\r\nStyleSheet=look.qss\r\n[palette]\r\nWindow=" + windowColour.toUtf8() + "\r\n");
+        QFile sheet(Folder() + "skins/" + name + "/look.qss");
+        QVERIFY(sheet.open(QIODevice::WriteOnly));
+        sheet.write("QLabel { color: " + windowColour.toUtf8() + "; }");
+    }
+    QStringList SkinEntries() const {
+        QStringList names;
+        for (QAction* a : window->SkinsMenu()->actions()) names << a->text();
+        return names;
+    }
+    QAction* SkinEntry(const QString& name) const {
+        for (QAction* a : window->SkinsMenu()->actions())
+            if (a->text() == name) return a;
+        return nullptr;
+    }
+    QString CheckedSkinEntry() const {
+        for (QAction* a : window->SkinsMenu()->actions())
+            if (a->isChecked()) return a->text();
+        return {};
+    }
+    QAction* MenuEntry(const QString& menuName, const QString& name) const {
+        for (QAction* menu : window->menuBar()->actions())
+            if (menu->text() == menuName)
+                for (QAction* a : menu->menu()->actions())
+                    if (a->text() == name) return a;
+        return nullptr;
+    }
+    QAction* ViewEntry(const QString& name) const { return MenuEntry("视图", name); }
+    QAction* PlayEntry(const QString& name) const { return MenuEntry("播放", name); }
+
+    void Restart() {
+        window.reset();
+        station.reset();
+        Start();
+    }
 
     void Start(QSize size = QSize(1280, 800)) {
         station = std::make_unique<TStation>(Folder(), passwords, [this](int, int) {
@@ -395,6 +443,127 @@ private slots:
         QVERIFY(toldBeforeClosing[0].contains("gone.lsm"));
         QVERIFY(cfg.open(QIODevice::ReadOnly));
         QCOMPARE(cfg.readAll(), before);
+    }
+
+    void skinMenuListsTheSkinFoldersAndSwitchesAtOnce() {
+        MakeSkin("Corner", "#102030");
+        MakeSkin("Slate", "#405060");
+        QDir().mkpath(Folder() + "skins/Locked");
+        QFile(Folder() + "skins/Locked").setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        Start();
+        // No "skin" setting: Corner.
+        QTRY_COMPARE(SkinEntries(), QStringList({"Corner", "Slate"}));
+        QTRY_VERIFY(window->Skins().Settled());
+        QCOMPARE(station->WindowSettings().SkinName, QString("Corner"));
+        QCOMPARE(window->palette().color(QPalette::Window), QColor("#102030"));
+        QCOMPARE(CheckedSkinEntry(), QString("Corner"));
+
+        SkinEntry("Slate")->trigger();
+        QTRY_VERIFY(window->Skins().Settled());
+        QCOMPARE(window->palette().color(QPalette::Window), QColor("#405060"));
+        QCOMPARE(CheckedSkinEntry(), QString("Slate"));
+
+        // The choice survives a restart.
+        typedPassword = "secret";
+        QVERIFY(window->close());
+        Restart();
+        QTRY_VERIFY(window->Skins().Settled());
+        QCOMPARE(station->WindowSettings().SkinName, QString("Slate"));
+        QCOMPARE(window->palette().color(QPalette::Window), QColor("#405060"));
+        QFile(Folder() + "skins/Locked").setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    void viewEntriesHideAreasAndComeBackAtTheNextStart() {
+        Start();
+        QVERIFY(window->findChild<QWidget*>("channelsArea")->isVisible());
+        window->N10Click();
+        window->N18Click();
+        QVERIFY(!station->Settings().ShowPlayer);
+        QVERIFY(!station->Settings().ShowListDetail);
+        auto* splitter = window->findChild<QSplitter*>();
+        QVERIFY(!splitter->widget(0)->isVisible());
+        QVERIFY(!splitter->widget(1)->isVisible());
+        QVERIFY(!ViewEntry("播放器")->isChecked());
+        QVERIFY(ViewEntry("播放器")->isEnabled());
+        typedPassword = "secret";
+        QVERIFY(window->close());
+        Restart();
+        QVERIFY(!station->Settings().ShowPlayer);
+        QVERIFY(!ViewEntry("播放列表")->isChecked());
+        ViewEntry("播放器")->trigger();  // the menu entry itself
+        QVERIFY(station->Settings().ShowPlayer);
+        QVERIFY(ViewEntry("播放器")->isChecked());
+        QVERIFY(window->findChild<QSplitter*>()->widget(0)->isVisible());
+    }
+
+    void splitterShrinksThePlayerAreaToOnePixelAndStoresItsHeight() {
+        Start();
+        auto* splitter = window->findChild<QSplitter*>();
+        QCOMPARE(splitter->handleWidth(), 1);
+        QVERIFY(!splitter->opaqueResize());
+        QTRY_COMPARE(splitter->widget(0)->height(), 400);
+        splitter->setSizes({0, splitter->height()});
+        QCOMPARE(splitter->widget(0)->height(), 1);
+        splitter->setSizes({250, splitter->height() - 250});
+        // Hiding the list and showing it again brings back the height dragged to.
+        window->N18Click();
+        QTRY_VERIFY(splitter->widget(0)->height() > 250);
+        window->N18Click();
+        QTRY_COMPARE(splitter->widget(0)->height(), 250);
+        window->N18Click();  // and the list hidden at exit stores that height, not the whole window
+        typedPassword = "secret";
+        QVERIFY(window->close());
+        TIniFile ini;
+        ini.Load(Folder() + "Tessora.ini");
+        QCOMPARE(ini.ReadInteger("tessora", "splitter1", 0), 250);
+    }
+
+    void alarmEntryTakesEveryChannelUntilTheWindowCloses() {
+        WriteChannels(2);
+        Start();
+        QAction* entry = PlayEntry("告警");
+        QVERIFY(entry && entry->isEnabled());
+        entry->trigger();
+        auto* alarm = qobject_cast<TFormAlarm*>(window->OverrideWindow());
+        QVERIFY(alarm);
+        QTRY_VERIFY(alarm->isVisible());
+        QCOMPARE(alarm->windowModality(), Qt::ApplicationModal);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(Channel(i)->PlayMode, uint8_t(ManualMode));
+            QCOMPARE(Channel(i)->ManualFile, Folder() + "alarm.wav");
+        }
+        alarm->btnExit->click();
+        QTRY_VERIFY(!window->OverrideWindow());  // discarded when it closes
+        for (int i = 0; i < 2; ++i) QCOMPARE(Channel(i)->PlayMode, uint8_t(ListMode));
+    }
+
+    void allCallKeepsTheSkinOfTheStartAndGivesBackWhenTheMainWindowGoes() {
+        MakeSkin("Corner", "#102030");
+        MakeSkin("Slate", "#405060");
+        WriteChannels(2);
+        Start();
+        QTRY_VERIFY(window->Skins().Settled() && !SkinEntries().isEmpty());
+        PlayEntry("全呼")->trigger();
+        auto* call = qobject_cast<TFormMultiArea*>(window->OverrideWindow());
+        QVERIFY(call);
+        QTRY_VERIFY(call->isVisible());
+        QCOMPARE(call->palette().color(QPalette::Window), QColor("#102030"));
+        SkinEntry("Slate")->trigger();
+        QTRY_VERIFY(window->Skins().Settled());
+        QCOMPARE(window->palette().color(QPalette::Window), QColor("#405060"));
+        QCOMPARE(call->palette().color(QPalette::Window), QColor("#102030"));
+        QVERIFY(!call->styleSheet().contains("#405060"));
+
+        call->Checks()->Box(1)->click();
+        QCOMPARE(Channel(1)->PlayMode, uint8_t(ManualMode));
+        // The program ends with the window open: it goes first, giving its channel back.
+        QPointer<TFormMultiArea> open = call;
+        connect(station.get(), &TStation::ChannelChanged, this, [this](int index) {
+            if (index == 1) givenBackMode = Channel(1)->PlayMode;
+        });
+        window.reset();
+        QVERIFY(open.isNull());
+        QCOMPARE(givenBackMode, int(ListMode));
     }
 };
 
