@@ -68,6 +68,8 @@ protected:
                 c->Advance(uint32_t(kTickMs));
             }
             for (int i = 0; i < station->ChannelCount(); ++i) Player(i).Tick(Moment());
+            // As the event loop delivers the files that open at once.
+            for (FakeChannel* c : channels) c->FinishOpen();
             each();
         }
     }

@@ -18,6 +18,11 @@ using namespace tessora;
 
 namespace {
 
+class NoPowerOff : public PowerOff {
+public:
+    void Request() override {}
+};
+
 constexpr int64_t kSlackMs = 1500;  // a functional test on a busy machine, not a timing benchmark
 
 void WaitUntil(int64_t unixMs) {
@@ -88,6 +93,9 @@ private slots:
         services.showMessage = [](QWidget*, const QString& text) { qWarning("message: %s", qPrintable(text)); };
         services.tellBeforeClosing = services.showMessage;
         services.chooseFile = [](QWidget*, const QString&, const QString&) { return QString(); };
+        services.screenGrab = MakeQtScreenGrab;
+        services.powerOff = std::make_unique<NoPowerOff>();
+        services.editorDialogs.showMessage = services.showMessage;
         auto window = std::make_unique<TfrmMain>(station, std::move(services));
         window->resize(1024, 700);
         window->show();
