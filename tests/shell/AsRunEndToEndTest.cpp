@@ -45,10 +45,7 @@ TEST(Station, ItsAsRunLogAndReportSayWhatSounded) {
     const QString one = QString("bell\t%1\t%2\tfile\t%3\t0\t0\n").arg(at(0), at(6), folder + "a440.wav") +
                         QString("quiet\t%1\t%2\tfile\t%3\t0\t0\n").arg(at(7), at(11), folder + "silence.wav");
     const QString two = QString("gone\t%1\t%2\tfile\t%3\t0\t0\n").arg(at(0), at(5), folder + "missing.wav");
-    ASSERT_TRUE(station.Cli({"make-list", folder + "one"}, one));
-    ASSERT_TRUE(station.Cli({"make-list", folder + "two"}, two));
-    ASSERT_TRUE(station.Cli({"make-channels", folder + "tessora.cfg"},
-                            QString("一号\t1\t0\t0\t0\t%1\t\n二号\t2\t0\t0\t0\t%2\t\n").arg(folder + "one.lst", folder + "two.lst")));
+    ASSERT_TRUE(station.MakeTwoChannels(one, two));
 
     ASSERT_TRUE(station.Start(4));
     while (QDateTime::currentDateTime() < t0.addSecs(13)) QThread::msleep(200);

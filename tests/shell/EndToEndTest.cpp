@@ -42,15 +42,7 @@ TEST(Station, FollowsTheTimetablesOnTheirOwnOutputs) {
                         QString("tunes\t%1\t%2\tfolder\t%3\t0\t0\t\n").arg(at(12), at(18), folder + "tunes");
     const QString two = QString("gone\t%1\t%2\tfile\t%3\t0\t0\t\n").arg(at(0), at(5), folder + "missing.wav") +
                         QString("loop\t%1\t%2\tfile\t%3\t1\t0\t\n").arg(at(7), at(13), folder + "b660.wav");
-    ASSERT_TRUE(station.Cli({"make-list", folder + "one"}, one));
-    ASSERT_TRUE(station.Cli({"make-list", folder + "two"}, two));
-    ASSERT_TRUE(station.Cli({"make-channels", folder + "tessora.cfg"},
-                            QString("一号\t1\t0\t0\t0\t%1\t\n二号\t2\t0\t0\t0\t%2\t\n").arg(folder + "one.lst", folder + "two.lst")));
-    {
-        QFile cfg(folder + "tessora.cfg");
-        ASSERT_TRUE(cfg.open(QIODevice::ReadWrite));
-        cfg.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
-    }
+    ASSERT_TRUE(station.MakeTwoChannels(one, two));
 
     ASSERT_TRUE(station.Start(4));
     while (QDateTime::currentMSecsSinceEpoch() < ms(21)) QThread::msleep(200);
@@ -148,15 +140,7 @@ TEST(Station, AFileThatHangsStallsNothingElse) {
                         QString("hang\t%1\t%2\tfile\t%3\t0\t0\t\n").arg(at(3), at(20), folder + "hang.wav");
     // Starts while the other channel's open hangs, and loops until it ends.
     const QString two = QString("loop\t%1\t%2\tfile\t%3\t1\t0\t\n").arg(at(5), at(20), folder + "b660.wav");
-    ASSERT_TRUE(station.Cli({"make-list", folder + "one"}, one));
-    ASSERT_TRUE(station.Cli({"make-list", folder + "two"}, two));
-    ASSERT_TRUE(station.Cli({"make-channels", folder + "tessora.cfg"},
-                            QString("一号\t1\t0\t0\t0\t%1\t\n二号\t2\t0\t0\t0\t%2\t\n").arg(folder + "one.lst", folder + "two.lst")));
-    {
-        QFile cfg(folder + "tessora.cfg");
-        ASSERT_TRUE(cfg.open(QIODevice::ReadWrite));
-        cfg.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
-    }
+    ASSERT_TRUE(station.MakeTwoChannels(one, two));
 
     ASSERT_TRUE(station.Start(4));
     while (QDateTime::currentMSecsSinceEpoch() < ms(7)) QThread::msleep(200);
@@ -176,5 +160,7 @@ TEST(Station, AFileThatHangsStallsNothingElse) {
     EXPECT_LE(*loop, ms(5 + 1.0)) << "the other channel started late";
     EXPECT_TRUE(second->Sounds(660, ms(6), ms(6.9)));
     const auto first = CaptureTimeline::Load(station.CaptureFolder() + "/device-1");
-    if (first) EXPECT_FALSE(first->Sounds(440, ms(0), ms(7)));
+    if (first) {
+        EXPECT_FALSE(first->Sounds(440, ms(0), ms(7)));
+    }
 }

@@ -47,6 +47,18 @@ public:
                                QString::number(seconds), "sine", QString::number(hz), "gain", "-6"});
     }
     bool Cli(const QStringList& args, const QString& input) const { return RunTool(Folder() + "tessora-cli", args, input.toUtf8()); }
+    // Channels "一号" on output 1 and "二号" on output 2, each with a day list made from
+    // `make-list` lines. The channel file is dated an hour back, so that a write at exit shows.
+    bool MakeTwoChannels(const QString& oneItems, const QString& twoItems) const {
+        const QString folder = Folder();
+        if (!Cli({"make-list", folder + "one"}, oneItems) || !Cli({"make-list", folder + "two"}, twoItems) ||
+            !Cli({"make-channels", folder + "tessora.cfg"},
+                 QString("一号\t1\t0\t0\t0\t%1\t\n二号\t2\t0\t0\t0\t%2\t\n").arg(folder + "one.lst", folder + "two.lst")))
+            return false;
+        QFile cfg(folder + "tessora.cfg");
+        return cfg.open(QIODevice::ReadWrite) &&
+               cfg.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+    }
 
     bool Start(int outputs) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
