@@ -10,9 +10,19 @@ cli="$2"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 work="$(mktemp -d)"
 pids=()
+station_pid=""
+# The station first, and waited for: on SIGTERM it saves its files, which must not race the
+# removal of its folder, and it must not lose its X display in the middle of that.
 cleanup() {
+    local status=$?
+    if [ -n "$station_pid" ]; then
+        kill "$station_pid" 2>/dev/null || true
+        wait "$station_pid" 2>/dev/null || true
+    fi
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$work"
+    wait 2>/dev/null || true
+    rm -rf "$work" || true
+    exit "$status"
 }
 trap cleanup EXIT
 
@@ -45,6 +55,5 @@ pids+=($!)
         exec ./tessora
 ) &
 station_pid=$!
-pids+=("$station_pid")
 
 /usr/bin/python3 "$here/guards_keep_playing.py" "$station_pid" "$work/capture/device-0"
