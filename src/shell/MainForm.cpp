@@ -10,8 +10,10 @@
 #include "ListEditor.h"
 #include "MultiAreaPlay.h"
 #include "PasswordQuestion.h"
+#include "PlayerConfig.h"
 #include "SoundMixer.h"
 #include "SystemPowerOff.h"
+#include "Unit5.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -113,6 +115,8 @@ TfrmMain::~TfrmMain() {
     // The panels go with the window: the players must not write into them afterwards.
     station_.StopAllPlayers();
     station_.SetPanelFactory({});
+    delete Form5;
+    delete FormPlayerConfig;
 }
 
 void TfrmMain::BuildMenus() {
@@ -166,6 +170,7 @@ void TfrmMain::BuildListEditor() {
         return uses;
     };
     FormList_ = new TFormList(station_.Settings(), std::move(editor), this);
+    skins_->Follow(FormList_, TSkinSet::Follows::Current);
 }
 
 void TfrmMain::OpenListEditor() { FormList_->exec(); }

@@ -18,8 +18,13 @@ void TfrmMain::CreateDialogs() {
     commands.replaceChannels = [this](const std::vector<ChannelEntry>& entries) { return ReplaceChannels(entries); };
     commands.inform = services_.inform;
     commands.tell = services_.tell;
-    FormPlayerConfig = new TFormPlayerConfig(std::move(commands), this);
-    Form5 = new TForm5([this] { return station_.Settings().Password; }, services_.screenGrab(), this);
+    // The lock window and the channel configuration keep the skin of the start: without a
+    // parent, so that the main window's style sheet does not reach into them; the window
+    // deletes them itself.
+    FormPlayerConfig = new TFormPlayerConfig(std::move(commands), nullptr);
+    Form5 = new TForm5([this] { return station_.Settings().Password; }, services_.screenGrab(), nullptr);
+    skins_->Follow(FormPlayerConfig, TSkinSet::Follows::Start);
+    skins_->Follow(Form5, TSkinSet::Follows::Start);
     FormPlayerSetting = new TFormPlayerSetting(services_.chooseFolder, services_.tell, this);
 }
 

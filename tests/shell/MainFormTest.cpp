@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPointer>
 #include <QScrollArea>
@@ -448,6 +449,12 @@ private slots:
     void skinMenuListsTheSkinFoldersAndSwitchesAtOnce() {
         MakeSkin("Corner", "#102030");
         MakeSkin("Slate", "#405060");
+        {
+            // A rule the start's skin does not have: it must not reach the windows that keep it.
+            QFile sheet(Folder() + "skins/Slate/look.qss");
+            QVERIFY(sheet.open(QIODevice::Append));
+            sheet.write("\nQLineEdit { color: #405060; }");
+        }
         QDir().mkpath(Folder() + "skins/Locked");
         QFile(Folder() + "skins/Locked").setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         Start();
@@ -462,6 +469,25 @@ private slots:
         QTRY_VERIFY(window->Skins().Settled());
         QCOMPARE(window->palette().color(QPalette::Window), QColor("#405060"));
         QCOMPARE(CheckedSkinEntry(), QString("Slate"));
+        // The list editor follows at once; the lock window and the channel configuration keep
+        // the skin they started with, the main window's look not reaching into them.
+        QCOMPARE(window->FormList()->palette().color(QPalette::Window), QColor("#405060"));
+        for (QWidget* kept : {static_cast<QWidget*>(window->Form5), static_cast<QWidget*>(window->FormPlayerConfig)}) {
+            QCOMPARE(kept->palette().color(QPalette::Window), QColor("#102030"));
+            QVERIFY(kept->styleSheet().contains("#102030"));
+            auto* label = kept->findChild<QLabel*>();
+            QVERIFY(label);
+            label->ensurePolished();
+            QCOMPARE(label->palette().color(QPalette::WindowText), QColor("#102030"));
+            auto* field = kept->findChild<QLineEdit*>();
+            QVERIFY(field);
+            field->ensurePolished();
+            QVERIFY(field->palette().color(QPalette::Text) != QColor("#405060"));
+        }
+        auto* editorField = window->FormList()->findChild<QLineEdit*>();
+        QVERIFY(editorField);
+        editorField->ensurePolished();
+        QCOMPARE(editorField->palette().color(QPalette::Text), QColor("#405060"));
 
         // The choice survives a restart.
         typedPassword = "secret";
