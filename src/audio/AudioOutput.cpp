@@ -3,6 +3,7 @@
 #include <QTextStream>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace tessora {
@@ -23,6 +24,26 @@ int VirtualDeviceCount() {
     std::exit(2);
 }
 
+constexpr int kMaxWaitSeconds = 3600;
+int defaultWaitSeconds = 120;
+
+// How long to wait for a sound server that is not up yet.
+int WaitSeconds() {
+    if (!qEnvironmentVariableIsSet("TESSORA_AUDIO_WAIT")) return defaultWaitSeconds;
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("TESSORA_AUDIO_WAIT", &ok);
+    if (ok && seconds >= 0 && seconds <= kMaxWaitSeconds) return seconds;
+    QTextStream(stderr) << "tessora: TESSORA_AUDIO_WAIT=" << qEnvironmentVariable("TESSORA_AUDIO_WAIT")
+                        << " is not a number of seconds from 0 to " << kMaxWaitSeconds << "; waiting "
+                        << defaultWaitSeconds << " s\n";
+    return defaultWaitSeconds;
+}
+
+void ReportDiscarding() {
+    QTextStream(stderr) << "tessora: no sound output found; playing to " << VirtualDeviceCount()
+                        << " virtual outputs that discard the sound\n";
+}
+
 std::unique_ptr<AudioOutput> OutputFromEnvironment() {
     const QString mode = qEnvironmentVariable("TESSORA_AUDIO");
     if (mode == "null") return MakeVirtualOutput(VirtualDeviceCount(), QString());
@@ -31,12 +52,29 @@ std::unique_ptr<AudioOutput> OutputFromEnvironment() {
         QTextStream(stderr) << "tessora: TESSORA_AUDIO=" << mode
                             << " is not one of sdl, null, capture:DIR; using the sound outputs\n";
     if (auto real = MakeSdlOutput()) return real;
-    QTextStream(stderr) << "tessora: no sound output found; playing to " << VirtualDeviceCount()
-                        << " virtual outputs that discard the sound\n";
-    return MakeVirtualOutput(VirtualDeviceCount(), QString());
+    const int seconds = WaitSeconds();
+    auto meanwhile = MakeVirtualOutput(VirtualDeviceCount(), QString());
+    if (seconds == 0) {
+        ReportDiscarding();
+        return meanwhile;
+    }
+    QTextStream(stderr) << "tessora: no sound output yet; waiting up to " << seconds
+                        << " s for the sound server\n";
+    WaitForOutputs wait;
+    wait.tryReal = &MakeSdlOutput;
+    wait.giveUpAfter = std::chrono::seconds(seconds);
+    wait.settled = [](bool found) {
+        if (found)
+            QTextStream(stderr) << "tessora: the sound outputs are up\n";
+        else
+            ReportDiscarding();
+    };
+    return MakeWaitingOutput(std::move(meanwhile), std::move(wait));
 }
 
 }  // namespace
+
+void AudioOutput::SetDefaultWaitSeconds(int seconds) { defaultWaitSeconds = std::clamp(seconds, 0, kMaxWaitSeconds); }
 
 AudioOutput& AudioOutput::System() {
     static const std::unique_ptr<AudioOutput> output = OutputFromEnvironment();

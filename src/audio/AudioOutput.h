@@ -6,7 +6,9 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -90,18 +92,38 @@ public:
     // The outputs in index order; index 0 is the system's default output.
     virtual std::vector<OutputDeviceInfo> Devices() = 0;
     virtual AudioResult Open(const OpenRequest& request, std::shared_ptr<AudioDevice>& device) = 0;
+    // Goes up by one each time the outputs behind the layer are replaced (a sound server that
+    // came up late): what was opened before should be opened afresh.
+    virtual uint64_t Generation() const { return 0; }
+    // True while the real outputs are being waited for; meanwhile what plays is discarded.
+    virtual bool Waiting() const { return false; }
 
     // The backend chosen once from the environment: TESSORA_AUDIO=null or capture:DIR selects
     // the virtual outputs (TESSORA_AUDIO_DEVICES of them, 1 to 1024, default 4; any other value
-    // ends the program with a message); otherwise the real outputs, or the virtual ones,
-    // discarding, when there are none.
+    // ends the program with a message); otherwise the real outputs. When there are none yet (a
+    // sound server that starts after the session), discarding virtual outputs stand in while
+    // the real ones are tried again, for TESSORA_AUDIO_WAIT seconds (0 to 3600; by default 120,
+    // or what SetDefaultWaitSeconds gave before the first call).
     static AudioOutput& System();
+    // A program that lives only for a moment (the command-line companion) does not wait.
+    static void SetDefaultWaitSeconds(int seconds);
 };
 
 // The backends, for System() and for tests that want one directly.
 std::unique_ptr<AudioOutput> MakeSdlOutput();  // null when no real output can be listed
 // captureDir empty: the outputs discard what they play.
 std::unique_ptr<AudioOutput> MakeVirtualOutput(int count, const QString& captureDir);
+
+// The outputs of `meanwhile` until `tryReal` (called again every `retryEvery` on a thread of the
+// layer's own) gives the real ones, which then replace them; after `giveUpAfter` the stand-in
+// stays. `settled` is called on that thread with whether the real outputs came.
+struct WaitForOutputs {
+    std::function<std::unique_ptr<AudioOutput>()> tryReal;
+    std::chrono::milliseconds retryEvery{1000};
+    std::chrono::milliseconds giveUpAfter{120000};
+    std::function<void(bool found)> settled;
+};
+std::unique_ptr<AudioOutput> MakeWaitingOutput(std::unique_ptr<AudioOutput> meanwhile, WaitForOutputs wait);
 
 // Marks every buffer of every open device on the virtual output `index` lost, as when a
 // sound card is unplugged.

@@ -117,15 +117,23 @@ struct DeviceLists {
     QStringList ids;
 };
 
-const DeviceLists& Devices() {
-    static const DeviceLists lists = [] {
+// Listed once, and again only when the outputs behind the layer are replaced.
+DeviceLists Devices() {
+    static std::mutex mutex;
+    static std::optional<uint64_t> listedGeneration;
+    static DeviceLists lists;
+    AudioOutput& output = AudioOutput::System();
+    std::lock_guard lock(mutex);
+    const uint64_t generation = output.Generation();
+    if (listedGeneration != generation) {
         DeviceLists built;
-        for (const auto& device : AudioOutput::System().Devices()) {
+        for (const auto& device : output.Devices()) {
             built.names << device.name;
             built.ids << device.id;
         }
-        return built;
-    }();
+        lists = std::move(built);
+        listedGeneration = generation;
+    }
     return lists;
 }
 
@@ -149,8 +157,8 @@ void TSoundMixer::SetSpeakerConfig(uint32_t value) {
     speakerConfig_ = value;
 }
 
-const QStringList& TSoundMixer::DeviceNames() { return Devices().names; }
-const QStringList& TSoundMixer::DeviceGuids() { return Devices().ids; }
+QStringList TSoundMixer::DeviceNames() { return Devices().names; }
+QStringList TSoundMixer::DeviceGuids() { return Devices().ids; }
 int TSoundMixer::DeviceCount() { return int(DeviceNames().size()); }
 QString TSoundMixer::DeviceName(int index) { return DeviceNames().value(index); }
 

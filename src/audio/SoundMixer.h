@@ -68,9 +68,10 @@ public:
 
     static int DeviceCount();
     static QString DeviceName(int index);
-    // The device lists, built once from the output layer at first use.
-    static const QStringList& DeviceNames();
-    static const QStringList& DeviceGuids();
+    // The device lists from the output layer, listed at first use and again when the layer's
+    // outputs are replaced (a sound server that came up late).
+    static QStringList DeviceNames();
+    static QStringList DeviceGuids();
 
     int DeviceIndex() const { return deviceIndex_; }
     void SetDeviceIndex(int index);  // out-of-range values are ignored

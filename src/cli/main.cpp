@@ -1,4 +1,5 @@
 // tessora-cli: the station's files and sound from the command line.
+#include "AudioOutput.h"
 #include "Command.h"
 
 #include <QCoreApplication>
@@ -45,6 +46,8 @@ void printError(const QString& message) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // A command answers now: it does not wait for a sound server that is not up.
+    tessora::AudioOutput::SetDefaultWaitSeconds(0);
     QStringList args = app.arguments().mid(1);
     const auto commands = allCommands();
 

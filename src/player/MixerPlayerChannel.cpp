@@ -8,12 +8,10 @@ namespace {
 
 class MixerPlayerChannel : public PlayerChannel {
 public:
-    MixerPlayerChannel(int soundCard, int tag) : mixer_(std::make_unique<TSoundMixer>()) {
-        // An index the device list does not have is ignored: the mixer keeps the default output.
-        mixer_->SetDeviceIndex(soundCard);
-        defaultOutputInstead_ = mixer_->DeviceIndex() != soundCard;
-        // Opened on that index at first use.
-        mixer_->CloseDevice();
+    MixerPlayerChannel(int soundCard, int tag)
+        : mixer_(std::make_unique<TSoundMixer>()), soundCard_(soundCard),
+          outputsGeneration_(AudioOutput::System().Generation()) {
+        UseSoundCard();
         mixer_->Tag = tag;
         channel_ = std::make_unique<TSoundMixerChannel>(mixer_.get());
         channel_->Tag = tag;
@@ -41,6 +39,20 @@ public:
     State GetState() const override { return State(channel_->State()); }
     bool Ended() const override { return channel_->Ended(); }
     bool OnDefaultOutputInstead() const override { return defaultOutputInstead_; }
+    bool WaitingForOutputs() const override { return AudioOutput::System().Waiting(); }
+    void FollowOutputs() override {
+        const uint64_t generation = AudioOutput::System().Generation();
+        // A file being opened is given its buffer on the old output: move once it is open.
+        if (generation == outputsGeneration_ || !channel_->OpeningFile().isEmpty()) return;
+        outputsGeneration_ = generation;
+        const TSoundMixerChannel::TState state = channel_->State();
+        const uint32_t at = channel_->FileName().isEmpty() ? 0 : channel_->Position();
+        UseSoundCard();  // the buffer goes with the old output; the file stays open
+        if (state == TSoundMixerChannel::Stopped) return;
+        channel_->Seek(at);
+        channel_->Play();
+        if (state == TSoundMixerChannel::Paused) channel_->Pause();
+    }
     QString FileName() const override { return channel_->FileName(); }
     uint32_t Length() const override { return channel_->Length(); }
     uint32_t Position() override { return channel_->Position(); }
@@ -54,10 +66,21 @@ public:
     void ReleasePlayingData() override { channel_->ReleasePlayingData(); }
 
 private:
+    void UseSoundCard() {
+        // An index the device list does not have is ignored: the mixer takes the default output.
+        mixer_->SetDeviceIndex(0);
+        mixer_->SetDeviceIndex(soundCard_);
+        defaultOutputInstead_ = mixer_->DeviceIndex() != soundCard_;
+        // Opened on that index at first use.
+        mixer_->CloseDevice();
+    }
+
     // Declared first: the channel goes before its mixer.
     std::unique_ptr<TSoundMixer> mixer_;
     std::unique_ptr<TSoundMixerChannel> channel_;
+    const int soundCard_;
     bool defaultOutputInstead_ = false;
+    uint64_t outputsGeneration_;
 };
 
 static_assert(int(PlayerChannel::Stopped) == int(TSoundMixerChannel::Stopped) &&

@@ -24,6 +24,7 @@ const QString kBadSoundCard = QStringLiteral("声卡索引错误，createmixerpl
 const QString kNoChannel = QStringLiteral("无法创建directshow播放器");
 const QString kDamagedListMark = QStringLiteral("(列表损坏)");
 const QString kDefaultOutputMark = QStringLiteral("(默认输出)");
+const QString kWaitingForOutputsMark = QStringLiteral("(等待声音服务)");
 
 int32_t ChannelVolume(int32_t volume) { return std::clamp<int32_t>(volume, -10000, 0); }
 
@@ -122,6 +123,7 @@ void TListPlayer::Tick(const LocalMoment& now) {
 }
 
 void TListPlayer::Decide(const LocalMoment& now) {
+    channel_->FollowOutputs();
     if (failure_ && failure_->mode != PlayMode) failure_.reset();
     const PlayerChannel::State state = channel_->GetState();
     if (PlayState == PlayPaused) {
@@ -478,7 +480,11 @@ void TListPlayer::WriteTexts() {
         caption = manual ? Title + QStringLiteral("手动播放") : Title + '-' + CurrentItem.Title;
     }
     if (!list.isEmpty() && !DayList.Damage.isEmpty()) list += kDamagedListMark;
-    if (channel_->OnDefaultOutputInstead()) caption.insert(Title.size(), kDefaultOutputMark);
+    // While the outputs are not up, which one the channel is on does not matter yet.
+    if (channel_->WaitingForOutputs())
+        caption.insert(Title.size(), kWaitingForOutputsMark);
+    else if (channel_->OnDefaultOutputInstead())
+        caption.insert(Title.size(), kDefaultOutputMark);
     panel_->SetFileLabel(file);
     panel_->SetListLabel(list);
     panel_->SetCaption(caption);

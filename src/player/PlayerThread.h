@@ -64,6 +64,11 @@ public:
     virtual bool Ended() const = 0;
     // The channel's sound card is not among the outputs: it plays on the default output.
     virtual bool OnDefaultOutputInstead() const { return false; }
+    // The sound outputs are not up yet (a sound server that starts late): what plays is lost.
+    virtual bool WaitingForOutputs() const { return false; }
+    // Called at every tick: once the outputs have come up, moves to the channel's own sound
+    // card, a file that is playing or paused keeping its place.
+    virtual void FollowOutputs() {}
     virtual QString FileName() const = 0;
     virtual uint32_t Length() const = 0;    // ms
     virtual uint32_t Position() = 0;        // ms

@@ -98,6 +98,8 @@ public:
     State GetState() const override { return state_; }
     bool Ended() const override { return ended_; }
     bool OnDefaultOutputInstead() const override { return defaultOutputInstead; }
+    bool WaitingForOutputs() const override { return waitingForOutputs; }
+    void FollowOutputs() override { ++followOutputsCalls; }
     QString FileName() const override { return fileName_; }
     uint32_t Length() const override { return fileName_.isEmpty() ? 0 : file_.length; }
     uint32_t Position() override { return position_; }
@@ -125,6 +127,8 @@ public:
     QSet<QString> unreadable;        // Open raises "Unsupported file format."
     bool noDevice = false;           // Play raises, as without a sound card
     bool defaultOutputInstead = false;
+    bool waitingForOutputs = false;
+    int followOutputsCalls = 0;
     bool holdEnds = false;           // end notices wait for DeliverHeldEnds; Open and Play drop them
     int heldEnds = 0;
     bool holdOpens = false;          // OpenAsync stays pending, as on a share that stopped answering

@@ -393,5 +393,21 @@ TEST(PlayerTexts, ACardThatIsNotThereIsNamedInTheCaption) {
     EXPECT_EQ(s.panel.caption, "一号(默认输出)-铃");
 }
 
+TEST(PlayerTexts, WhileTheSoundServerIsAwaitedTheCaptionSaysSoAndEachTickLooksForIt) {
+    Station s;
+    s.channel->waitingForOutputs = true;
+    s.channel->defaultOutputInstead = true;  // on the stand-in outputs, not worth naming
+    s.SetDayList({Item(1, "铃", At(8, 0, 0), At(8, 0, 10), kMusic)});
+    s.RunUntil(At(8, 0, 5));
+    EXPECT_EQ(s.panel.caption, "一号(等待声音服务)-铃");
+    const int calls = s.channel->followOutputsCalls;
+    EXPECT_GE(calls, 10);
+    s.channel->waitingForOutputs = false;
+    s.channel->defaultOutputInstead = false;
+    s.RunUntil(At(8, 0, 7));
+    EXPECT_EQ(s.panel.caption, "一号-铃");
+    EXPECT_GT(s.channel->followOutputsCalls, calls);
+}
+
 }  // namespace
 }  // namespace tessora::test

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The station starts before the sound server, as at a login where PipeWire comes up a moment
+# after the session: it waits for the outputs, and once a PipeWire null sink is there the item
+# that began meanwhile is heard on it.
+# Usage (inside its own D-Bus session): dbus-run-session -- late-sound-server.sh TESSORA TESSORA_CLI
+set -euo pipefail
+
+program="$1"
+cli="$2"
+for tool in pipewire wireplumber pipewire-pulse pactl parecord sox; do
+    command -v "$tool" >/dev/null || { echo "no $tool"; exit 77; }
+done
+# The item may not cross midnight.
+if [ "$(date +%H%M)" -ge 2355 ]; then echo "too close to midnight"; exit 77; fi
+
+work="$(mktemp -d)"
+station_pid=""
+pids=()
+cleanup() {
+    local status=$?
+    if [ -n "$station_pid" ]; then
+        kill "$station_pid" 2>/dev/null || true
+        wait "$station_pid" 2>/dev/null || true
+    fi
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work" || true
+    exit "$status"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- the station said:"
+    cat "$work/station.log"
+    exit 1
+}
+
+runtime="$work/runtime"
+mkdir -p "$runtime" "$work/home/.config"
+chmod 700 "$runtime"
+export XDG_RUNTIME_DIR="$runtime"
+unset TESSORA_AUDIO PULSE_SERVER PIPEWIRE_REMOTE
+
+station="$work/station"
+mkdir -p "$station"
+cp "$program" "$cli" "$station/"
+sox -q -n -r 44100 -c 2 -b 16 "$station/tone.wav" synth 120 sine 440 gain -6
+printf 'tone\t%s\t%s\tfile\t%s\t1\t0\t\n' "$(date -d '+1 sec' +%H:%M:%S)" "$(date -d '+110 sec' +%H:%M:%S)" \
+    "$station/tone.wav" | "$station/tessora-cli" make-list "$station/day"
+printf 'one\t0\t0\t0\t0\t%s\t\n' "$station/day.lst" | "$station/tessora-cli" make-channels "$station/tessora.cfg"
+
+(
+    cd "$station"
+    HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=offscreen TESSORA_AUDIO_WAIT=60 \
+        exec ./tessora
+) >"$work/station.log" 2>&1 &
+station_pid=$!
+
+wait_for_log() { # text seconds
+    for _ in $(seq $(($2 * 10))); do
+        grep -q "$1" "$work/station.log" && return 0
+        kill -0 "$station_pid" 2>/dev/null || fail "the station ended"
+        sleep 0.1
+    done
+    return 1
+}
+wait_for_log "waiting up to 60 s for the sound server" 20 || fail "the station did not wait for the sound server"
+sleep 3  # the item has begun, on the stand-in output
+
+pipewire >"$work/pipewire.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -S "$runtime/pipewire-0" ] && break; sleep 0.1; done
+wireplumber >"$work/wireplumber.log" 2>&1 &
+pids+=($!)
+pipewire-pulse >"$work/pipewire-pulse.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl load-module module-null-sink sink_name=tessora_late sink_properties=device.description=TessoraLate >/dev/null
+pactl set-default-sink tessora_late
+
+wait_for_log "the sound outputs are up" 30 || fail "the station did not take up the sound server"
+sleep 1.5  # the next tick moves the playing item over
+parecord --device=tessora_late.monitor --file-format=wav "$work/heard.wav" &
+recorder=$!
+sleep 3
+kill -INT "$recorder"
+wait "$recorder" || true
+
+rms=$(sox "$work/heard.wav" -n stat 2>&1 | awk '/RMS +amplitude/ {print $3}')
+frequency=$(sox "$work/heard.wav" -n stat 2>&1 | awk '/Rough +frequency/ {print $3}')
+echo "heard on the late sink: RMS $rms, about $frequency Hz"
+awk -v r="$rms" 'BEGIN { exit !(r > 0.1) }' || fail "the item is not heard on the sink that came up late"
+awk -v f="$frequency" 'BEGIN { exit !(f > 400 && f < 480) }' || fail "what is heard is not the item's tone"
+kill -0 "$station_pid" 2>/dev/null || fail "the station ended"
