@@ -88,7 +88,7 @@ kill -INT "$recorder"
 wait "$recorder" || true
 
 rms=$(sox "$work/heard.wav" -n stat 2>&1 | awk '/RMS +amplitude/ {print $3}')
-frequency=$(sox "$work/heard.wav" -n stat 2>&1 | awk '/Rough +frequency/ {print $3}')
+frequency=$(sox "$work/heard.wav" -n remix 1 stat 2>&1 | awk '/Rough +frequency/ {print $3}')
 echo "heard on the late sink: RMS $rms, about $frequency Hz"
 awk -v r="$rms" 'BEGIN { exit !(r > 0.1) }' || fail "the item is not heard on the sink that came up late"
 awk -v f="$frequency" 'BEGIN { exit !(f > 400 && f < 480) }' || fail "what is heard is not the item's tone"
