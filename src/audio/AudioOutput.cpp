@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 namespace tessora {
 
@@ -12,31 +13,35 @@ namespace {
 
 constexpr int kDefaultVirtualDevices = 4;
 constexpr int kMaxVirtualDevices = 1024;
-
-int VirtualDeviceCount() {
-    if (!qEnvironmentVariableIsSet("TESSORA_AUDIO_DEVICES")) return kDefaultVirtualDevices;
-    bool ok = false;
-    const int count = qEnvironmentVariableIntValue("TESSORA_AUDIO_DEVICES", &ok);
-    if (ok && count >= 1 && count <= kMaxVirtualDevices) return count;
-    // A run on fewer outputs than asked would measure or test something else: it does not start.
-    QTextStream(stderr) << "tessora: TESSORA_AUDIO_DEVICES=" << qEnvironmentVariable("TESSORA_AUDIO_DEVICES")
-                        << " is not a number of virtual outputs from 1 to " << kMaxVirtualDevices << "\n";
-    std::exit(2);
-}
-
 constexpr int kMaxWaitSeconds = 3600;
 int defaultWaitSeconds = 120;
 
+// The whole number in environment variable `name` when it lies in [low, high]; `unset` when the
+// variable is not set; what `invalid` gives when it is anything else.
+int NumberFromEnvironment(const char* name, int low, int high, int unset, const std::function<int()>& invalid) {
+    if (!qEnvironmentVariableIsSet(name)) return unset;
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return ok && value >= low && value <= high ? value : invalid();
+}
+
+int VirtualDeviceCount() {
+    return NumberFromEnvironment("TESSORA_AUDIO_DEVICES", 1, kMaxVirtualDevices, kDefaultVirtualDevices, []() -> int {
+        // A run on fewer outputs than asked would measure or test something else: it does not start.
+        QTextStream(stderr) << "tessora: TESSORA_AUDIO_DEVICES=" << qEnvironmentVariable("TESSORA_AUDIO_DEVICES")
+                            << " is not a number of virtual outputs from 1 to " << kMaxVirtualDevices << "\n";
+        std::exit(2);
+    });
+}
+
 // How long to wait for a sound server that is not up yet.
 int WaitSeconds() {
-    if (!qEnvironmentVariableIsSet("TESSORA_AUDIO_WAIT")) return defaultWaitSeconds;
-    bool ok = false;
-    const int seconds = qEnvironmentVariableIntValue("TESSORA_AUDIO_WAIT", &ok);
-    if (ok && seconds >= 0 && seconds <= kMaxWaitSeconds) return seconds;
-    QTextStream(stderr) << "tessora: TESSORA_AUDIO_WAIT=" << qEnvironmentVariable("TESSORA_AUDIO_WAIT")
-                        << " is not a number of seconds from 0 to " << kMaxWaitSeconds << "; waiting "
-                        << defaultWaitSeconds << " s\n";
-    return defaultWaitSeconds;
+    return NumberFromEnvironment("TESSORA_AUDIO_WAIT", 0, kMaxWaitSeconds, defaultWaitSeconds, [] {
+        QTextStream(stderr) << "tessora: TESSORA_AUDIO_WAIT=" << qEnvironmentVariable("TESSORA_AUDIO_WAIT")
+                            << " is not a number of seconds from 0 to " << kMaxWaitSeconds << "; waiting "
+                            << defaultWaitSeconds << " s\n";
+        return defaultWaitSeconds;
+    });
 }
 
 void ReportDiscarding() {

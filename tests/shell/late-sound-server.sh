@@ -10,24 +10,8 @@ cli="$2"
 for tool in pipewire wireplumber pipewire-pulse pactl parecord sox; do
     command -v "$tool" >/dev/null || { echo "no $tool"; exit 77; }
 done
-# The item may not cross midnight.
-if [ "$(date +%H%M)" -ge 2355 ]; then echo "too close to midnight"; exit 77; fi
-
-work="$(mktemp -d)"
-station_pid=""
-pids=()
-cleanup() {
-    local status=$?
-    if [ -n "$station_pid" ]; then
-        kill "$station_pid" 2>/dev/null || true
-        wait "$station_pid" 2>/dev/null || true
-    fi
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work" || true
-    exit "$status"
-}
-trap cleanup EXIT
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$here/station-script.sh"
 
 fail() {
     echo "FAIL: $*"
@@ -37,18 +21,11 @@ fail() {
 }
 
 runtime="$work/runtime"
-mkdir -p "$runtime" "$work/home/.config"
+mkdir -p "$runtime"
 chmod 700 "$runtime"
 export XDG_RUNTIME_DIR="$runtime"
 unset TESSORA_AUDIO PULSE_SERVER PIPEWIRE_REMOTE
-
-station="$work/station"
-mkdir -p "$station"
-cp "$program" "$cli" "$station/"
-sox -q -n -r 44100 -c 2 -b 16 "$station/tone.wav" synth 120 sine 440 gain -6
-printf 'tone\t%s\t%s\tfile\t%s\t1\t0\t\n' "$(date -d '+1 sec' +%H:%M:%S)" "$(date -d '+110 sec' +%H:%M:%S)" \
-    "$station/tone.wav" | "$station/tessora-cli" make-list "$station/day"
-printf 'one\t0\t0\t0\t0\t%s\t\n' "$station/day.lst" | "$station/tessora-cli" make-channels "$station/tessora.cfg"
+make_station "$program" "$cli" 110
 
 (
     cd "$station"
