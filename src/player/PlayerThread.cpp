@@ -3,6 +3,7 @@
 #include "Analysis.h"
 #include "FileError.h"
 #include "FileNames.h"
+#include "PatientCall.h"
 #include "SoundMixer.h"
 
 #include <QDateTime>
@@ -24,13 +25,31 @@ const QString kBadSoundCard = QStringLiteral("声卡索引错误，createmixerpl
 const QString kNoChannel = QStringLiteral("无法创建directshow播放器");
 const QString kDamagedListMark = QStringLiteral("(列表损坏)");
 const QString kDefaultOutputMark = QStringLiteral("(默认输出)");
+const QString kNoAnswer = QStringLiteral("The file system did not answer within %1 ms; asked again at the next tick.")
+                              .arg(kFilePatience.count());
 const QString kWaitingForOutputsMark = QStringLiteral("(等待声音服务)");
 
 int32_t ChannelVolume(int32_t volume) { return std::clamp<int32_t>(volume, -10000, 0); }
 
+// The folder item's files; raises when the folder's file system does not answer.
+QStringList AudioFilesIn(const QString& folder) {
+    std::optional<QStringList> files = PatientCall<QStringList>::Run(folder, [folder] {
+        QStringList found;
+        ScanAudioFiles(folder, found);
+        return found;
+    });
+    if (!files) throw EFileError(folder, kNoAnswer);
+    return *files;
+}
+
+// Whether a periodic list's day list is there; one that does not answer is not, for now.
+bool DayListFileExists(const QString& path) {
+    return PatientCall<bool>::Run(path, [path] { return FileExistsOnDisk(path); }).value_or(false);
+}
+
 }  // namespace
 
-TListPlayer::TListPlayer(QObject* parent) : QObject(parent) {}
+TListPlayer::TListPlayer(QObject* parent) : QObject(parent), FileExists(DayListFileExists) {}
 
 TListPlayer::~TListPlayer() {
     {
@@ -189,7 +208,7 @@ void TListPlayer::PlayFolderItem(const PlayItem& item) {
     if (item.Index == CurrentItem.Index) {
         if (FolderFiles.isEmpty()) {
             // The folder had no audio file: look again, it may have been filled since.
-            ScanAudioFiles(CurrentItem.Source, FolderFiles);
+            FolderFiles = AudioFilesIn(CurrentItem.Source);
             FolderIndex = 0;
         }
         if (FolderFiles.isEmpty()) throw EFileError(CurrentItem.Source, kNoAudioInFolder);
@@ -202,8 +221,7 @@ void TListPlayer::PlayFolderItem(const PlayItem& item) {
     }
     CurrentItem = item;
     failure_.reset();
-    FolderFiles.clear();
-    ScanAudioFiles(CurrentItem.Source, FolderFiles);
+    FolderFiles = AudioFilesIn(CurrentItem.Source);
     FolderIndex = 0;
     if (FolderFiles.isEmpty()) throw EFileError(CurrentItem.Source, kNoAudioInFolder);
     // The first file listed comes first, whatever the order.
@@ -529,15 +547,28 @@ void TListPlayer::LoadDayList() {
 }
 
 void TListPlayer::LoadDayListFile(const QString& path) {
+    DayList.Clear();
     // Like a failed audio file: tried again only once it changes on disk, so that a list on a
-    // share that is not there yet costs nothing twice a second.
-    const TFileStamp signature = TFileStamp::Of(path);
+    // share that is not there yet costs nothing twice a second. A share that does not answer
+    // is asked again at every tick, which costs nothing while the question before is pending.
+    const std::optional<TFileStamp> signature =
+        PatientCall<TFileStamp>::Run(path, [path] { return TFileStamp::Of(path); });
+    if (!signature) {
+        failedList_ = FailedList{path, {std::nullopt, kNoAnswer}};
+        throw EFileError(path, kNoAnswer);
+    }
     if (failedList_ && failedList_->path == path && failedList_->failure.signature == signature)
         throw EFileError(path, failedList_->failure.message);
     try {
-        ChannelTimetable::LoadDayListFile(path);
+        std::optional<TPlayList> list = PatientCall<TPlayList>::Run(path, [path] {
+            TPlayList read;
+            read.LoadFromFile(path);
+            return read;
+        });
+        if (!list) throw EFileError(path, kNoAnswer);
+        DayList = std::move(*list);
     } catch (const EFileError& e) {
-        failedList_ = FailedList{path, {signature, e.Message}};
+        failedList_ = FailedList{path, {e.Message == kNoAnswer ? std::nullopt : signature, e.Message}};
         throw;
     }
     failedList_.reset();

@@ -150,8 +150,9 @@ public:
     // EFileError when the file cannot be read; the channel then keeps the list it had.
     void ApplyListFile(const QString& path);
 
-    // Whether a day list named by the periodic list exists (tests give their own).
-    FileExistsTest FileExists = FileExistsOnDisk;
+    // Whether a day list named by the periodic list exists, asked without waiting long for a
+    // file system that does not answer (tests give their own).
+    FileExistsTest FileExists;
     // Random folder order draws from this; tests seed it.
     void SeedRandom(uint32_t seed) { random_.seed(seed); }
 
@@ -174,7 +175,7 @@ private:
     };
     // What a list looked like when it failed to load: it is tried again once it changes.
     struct FailedOpen {
-        TFileStamp signature;
+        std::optional<TFileStamp> signature;  // none: the file system did not answer
         QString message;
     };
     struct FailedList {

@@ -3,6 +3,7 @@
 
 #include "FileError.h"
 #include "PlayList.h"
+#include "SlowFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -306,6 +307,29 @@ TEST(PlayerFailure, ADayListUnreadableAtStartIsShownUntilItCanBeReadAndThenPlays
 
     ASSERT_TRUE(QDir(list).removeRecursively());
     RepairAndHearTheBell(s, list);
+}
+
+TEST(PlayerFailure, ADayListWhoseFileSystemDoesNotAnswerHoldsNoTickAndIsReadOnceItAnswers) {
+    TempFolder folder;
+    TPlayList list;
+    list.Items = {Item(1, "早铃", At(8, 0, 0), At(8, 10, 0), "/music/bell.wav")};
+    const QString source = list.SaveToFile(folder.Path("source.lst"));
+    const QString path = folder.Path("day.lst");
+    // Every open of the list waits in the kernel for 45 s, as on a share that stopped answering.
+    SlowFile slow(source, path);
+    if (!slow.Held()) GTEST_SKIP() << "this file system gives no leases";
+    Station s;
+    s.player.DayListFile = path;
+    s.player.LoadDayList();
+    s.RunUntil(At(8, 0, 2));
+    // Had a tick waited for the open, the list would have been read by now.
+    EXPECT_TRUE(s.panel.caption.startsWith("一号(错误)The file system did not answer")) << s.panel.caption.toStdString();
+    EXPECT_EQ(s.channel->FileName(), QString());
+
+    slow.Release();
+    s.RunUntil(At(8, 0, 4));
+    EXPECT_EQ(s.channel->FileName(), "/music/bell.wav");
+    EXPECT_EQ(s.panel.caption, "一号-早铃");
 }
 
 TEST(PlayerFailure, ADayListCutShortPlaysItsWholeRecordsAndSaysItIsDamaged) {
