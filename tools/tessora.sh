@@ -45,6 +45,24 @@ build_tree() { # dir target [extra cmake args...]
     cmake --build "$dir" -j "$jobs" --target "$target"
 }
 
+# The threaded parts once more under ThreadSanitizer.
+run_thread_sanitizer() {
+    build_tree "$build-tsan" tsan-tests -DTESSORA_SANITIZER=thread
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$here/tools/tsan.supp" \
+        ctest --test-dir "$build-tsan" --output-on-failure -L tsan
+}
+
+# The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, then the file
+# readers' fuzzers, instrumented with the readers they reach.
+run_memory_sanitizers() {
+    build_tree "$build-asan" all -DTESSORA_SANITIZER=address,undefined
+    ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
+        LSAN_OPTIONS="suppressions=$here/tools/lsan.supp print_suppressions=0" \
+        ctest --test-dir "$build-asan" --output-on-failure -j "$jobs"
+    CC=clang CXX=clang++ build_tree "$build-fuzz" fuzzers -DTESSORA_FUZZ=ON
+    LSAN_OPTIONS="suppressions=$here/tools/lsan.supp print_suppressions=0" run_fuzzers "$build-fuzz"
+}
+
 cmd="${1:-}"
 case "$cmd" in
 run)
@@ -56,23 +74,14 @@ test)
     install_missing_packages
     build_tree "$build" all
     ctest --test-dir "$build" --output-on-failure -j "$jobs"
-    # The threaded parts once more under ThreadSanitizer.
-    build_tree "$build-tsan" tsan-tests -DTESSORA_SANITIZER=thread
-    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$here/tools/tsan.supp" \
-        ctest --test-dir "$build-tsan" --output-on-failure -L tsan
+    run_thread_sanitizer
+    run_memory_sanitizers
     ;;
 sanitize)
-    # Not yet part of test: the stage has still to be brought to a clean run (library leaks to
-    # suppress, the time it takes on two cores).
+    # The sanitizer stages of test alone, on what is built already.
     install_missing_packages
-    # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
-    build_tree "$build-asan" all -DTESSORA_SANITIZER=address,undefined
-    ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
-        LSAN_OPTIONS="suppressions=$here/tools/lsan.supp print_suppressions=0" \
-        ctest --test-dir "$build-asan" --output-on-failure -j "$jobs"
-    # The file readers' fuzzers, instrumented with the readers they reach.
-    CC=clang CXX=clang++ build_tree "$build-fuzz" fuzzers -DTESSORA_FUZZ=ON
-    LSAN_OPTIONS="suppressions=$here/tools/lsan.supp print_suppressions=0" run_fuzzers "$build-fuzz"
+    run_thread_sanitizer
+    run_memory_sanitizers
     ;;
 *)
     echo "usage: tools/tessora.sh run|test|sanitize" >&2
