@@ -221,6 +221,8 @@ void TListPlayer::PlayFolderItem(const PlayItem& item) {
     }
     CurrentItem = item;
     failure_.reset();
+    // Emptied first: a folder that does not answer must not leave the last item's files to play.
+    FolderFiles.clear();
     FolderFiles = AudioFilesIn(CurrentItem.Source);
     FolderIndex = 0;
     if (FolderFiles.isEmpty()) throw EFileError(CurrentItem.Source, kNoAudioInFolder);
