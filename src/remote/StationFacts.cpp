@@ -83,9 +83,12 @@ void TStationFacts::Refresh() {
     request.Channels = station_.ChannelConfigs();
     request.Now = LocalMoment::Now();
     const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
-    request.Check = lastCheckMs_ < 0 || nowMs - lastCheckMs_ >= kCheckEveryMs || lastCheckDate_ != request.Now.date;
+    // Again at once when the channels change: the first gathering may come before they are loaded.
+    request.Check = lastCheckMs_ < 0 || nowMs - lastCheckMs_ >= kCheckEveryMs || lastCheckDate_ != request.Now.date ||
+                    lastCheckedChannels_ != request.Channels;
     if (request.Check) {
         request.Environment = environment_();
+        lastCheckedChannels_ = request.Channels;
         lastCheckMs_ = nowMs;
         lastCheckDate_ = request.Now.date;
     }

@@ -53,7 +53,7 @@ class TStationFacts : public QObject {
     Q_OBJECT
 public:
     static constexpr int kRefreshMs = 2000;         // tokens and today's report
-    static constexpr int kCheckEveryMs = 300000;    // the pre-flight check
+    static constexpr int kCheckEveryMs = 300000;    // the pre-flight check, and when the channels change
 
     // `environment` is asked on the GUI thread before each check (tests give their own).
     TStationFacts(TStation& station, std::function<CheckEnvironment()> environment, QObject* parent = nullptr);
@@ -77,6 +77,7 @@ private:
     QTimer timer_;
     qint64 lastCheckMs_ = -1;
     QDate lastCheckDate_;
+    std::vector<ChannelConfig> lastCheckedChannels_;
 };
 
 }  // namespace tessora

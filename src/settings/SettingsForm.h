@@ -26,8 +26,8 @@ struct SettingsFormFields {
     int PreviewDevice = -1;   // the position chosen in the sound card list, -1 for none
     // The HTTP server for the LAN ("远程" page).
     bool RemoteEnabled = false;
-    QString RemoteAddress;
-    QString RemotePort;  // free text, 1..65535
+    QString RemoteAddress = RemoteSettings().Address;
+    QString RemotePort = QString::number(RemoteSettings().Port);  // free text, 1..65535
 
     bool operator==(const SettingsFormFields&) const = default;
 };
