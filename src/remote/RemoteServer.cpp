@@ -140,9 +140,11 @@ bool TRemoteServer::Start(const RemoteSettings& settings) {
         tcp_ = nullptr;
         return false;
     }
-    const auto respond = [this](const QHttpServerRequest& request) { return Respond(request); };
-    http_->route("/", respond);
-    http_->route("/<arg>", [this](const QUrl&, const QHttpServerRequest& request) { return Respond(request); });
+    // A day's report reads the disk: its route answers through a future. Every other answer is
+    // made at once, on this thread, without the future's round trip through the event loop.
+    http_->route("/api/asrun", [this](const QHttpServerRequest& request) { return Respond(request); });
+    http_->route("/", [this](const QHttpServerRequest& request) { return RespondNow(request); });
+    http_->route("/<arg>", [this](const QUrl&, const QHttpServerRequest& request) { return RespondNow(request); });
     http_->bind(tcp_);
     facts_.Start();
     started_ = true;
@@ -152,6 +154,12 @@ bool TRemoteServer::Start(const RemoteSettings& settings) {
 bool TRemoteServer::Listening() const { return tcp_ && tcp_->isListening(); }
 
 quint16 TRemoteServer::Port() const { return tcp_ ? tcp_->serverPort() : 0; }
+
+QHttpServerResponse TRemoteServer::RespondNow(const QHttpServerRequest& request) {
+    Reply reply = Answer(request);
+    // Only the day's report is made later, and it has a route of its own.
+    return Secured(reply.Now ? std::move(*reply.Now) : reply.Later());
+}
 
 QFuture<QHttpServerResponse> TRemoteServer::Respond(const QHttpServerRequest& request) {
     Reply reply = Answer(request);
@@ -168,6 +176,14 @@ QFuture<QHttpServerResponse> TRemoteServer::Respond(const QHttpServerRequest& re
         promise.finish();
     }).detach();
     return future;
+}
+
+QByteArray TRemoteServer::Recent(Cached& cache, const std::function<QByteArray()>& build) {
+    if (!cache.age.isValid() || cache.age.elapsed() >= kFreshMs) {
+        cache.body = build();
+        cache.age.start();
+    }
+    return cache.body;
 }
 
 TRemoteServer::Reply TRemoteServer::Answer(const QHttpServerRequest& request) {
@@ -203,7 +219,7 @@ TRemoteServer::Reply TRemoteServer::Answer(const QHttpServerRequest& request) {
         const QByteArray scheme = "Bearer ";
         const bool presented = authorization.size() > scheme.size() &&
                                authorization.left(scheme.size()).compare(scheme, Qt::CaseInsensitive) == 0;
-        if (presented) token = FindToken(facts_.Current().Tokens, authorization.mid(scheme.size()).trimmed());
+        if (presented) token = FindToken(facts_.Current()->Tokens, authorization.mid(scheme.size()).trimmed());
         if (!token) {
             // Only a token that was tried counts towards the block: a page without one yet is no guess.
             if (presented) limit_.NoteRefusal(address, nowMs);
@@ -223,14 +239,16 @@ TRemoteServer::Reply TRemoteServer::Answer(const QHttpServerRequest& request) {
         return {Now(QHttpServerResponse("text/javascript; charset=utf-8", script_)), {}};
     case Style:
         return {Now(QHttpServerResponse("text/css; charset=utf-8", style_)), {}};
-    case Status_: {
-        const StationSnapshot snapshot = SnapshotOf(station_, LocalMoment::Now(), TSoundMixer::DeviceNames());
-        return {Now(JsonResponse(StatusJson(snapshot, facts_.Current()))), {}};
-    }
-    case MetricsRoute: {
-        const StationSnapshot snapshot = SnapshotOf(station_, LocalMoment::Now(), TSoundMixer::DeviceNames());
-        return {Now(QHttpServerResponse("text/plain; version=0.0.4; charset=utf-8", MetricsText(snapshot, facts_.Current()))), {}};
-    }
+    case Status_:
+        return {Now(QHttpServerResponse("application/json; charset=utf-8", Recent(statusCache_, [this] {
+                    const StationSnapshot snapshot = SnapshotOf(station_, LocalMoment::Now(), TSoundMixer::DeviceNames());
+                    return QJsonDocument(StatusJson(snapshot, *facts_.Current())).toJson(QJsonDocument::Compact);
+                })))};
+    case MetricsRoute:
+        return {Now(QHttpServerResponse("text/plain; version=0.0.4; charset=utf-8", Recent(metricsCache_, [this] {
+                    const StationSnapshot snapshot = SnapshotOf(station_, LocalMoment::Now(), TSoundMixer::DeviceNames());
+                    return MetricsText(snapshot, *facts_.Current());
+                })))};
     case AsRunDay: {
         const QString text = QUrlQuery(request.url()).queryItemValue("date");
         const QDate date = QDate::fromString(text, "yyyy-MM-dd");

@@ -11,6 +11,7 @@
 #include "StationFacts.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFuture>
 #include <QObject>
 #include <QString>
@@ -58,7 +59,17 @@ public:
 
 private:
     QFuture<QHttpServerResponse> Respond(const QHttpServerRequest& request);
+    QHttpServerResponse RespondNow(const QHttpServerRequest& request);
     Reply Answer(const QHttpServerRequest& request);
+    // The status and the metrics, made again when older than kFreshMs: a page refreshes every
+    // second and the panels every half second, so a burst of requests costs one build.
+    struct Cached {
+        QByteArray body;
+        QElapsedTimer age;
+    };
+    static constexpr int kFreshMs = 200;
+    static QByteArray Recent(Cached& cache, const std::function<QByteArray()>& build);
+    Cached statusCache_, metricsCache_;
 
     TStation& station_;
     TStationFacts facts_;

@@ -13,7 +13,7 @@ namespace tessora {
 
 struct TStationFacts::Shared {
     mutable std::mutex mutex;
-    StationFacts facts;
+    std::shared_ptr<const StationFacts> facts = std::make_shared<StationFacts>();
     bool running = false;
     quint64 finished = 0;  // gatherings finished so far
     quint64 started = 0;
@@ -64,13 +64,13 @@ void TStationFacts::Start() {
     timer_.start();
 }
 
-StationFacts TStationFacts::Current() const {
+std::shared_ptr<const StationFacts> TStationFacts::Current() const {
     std::lock_guard lock(shared_->mutex);
     return shared_->facts;
 }
 
 void TStationFacts::Refresh() {
-    StationFacts previous;
+    std::shared_ptr<const StationFacts> previous;
     {
         std::lock_guard lock(shared_->mutex);
         if (shared_->running) return;  // a disk that does not answer gets one gathering, not a pile
@@ -95,13 +95,13 @@ void TStationFacts::Refresh() {
     std::thread([shared = shared_, request = std::move(request), previous = std::move(previous)] {
         StationFacts facts;
         try {
-            facts = GatherFacts(request, previous);
+            facts = GatherFacts(request, *previous);
         } catch (const std::exception& e) {
-            facts = previous;
+            facts = *previous;
             facts.ReportError = QString::fromUtf8(e.what());
         }
         std::lock_guard lock(shared->mutex);
-        shared->facts = std::move(facts);
+        shared->facts = std::make_shared<const StationFacts>(std::move(facts));
         shared->running = false;
         ++shared->finished;
     }).detach();

@@ -61,8 +61,8 @@ public:
 
     // Gathers at once and then every kRefreshMs.
     void Start();
-    // The last finished gathering.
-    StationFacts Current() const;
+    // The last finished gathering (shared, never changed: a request reads it without a copy).
+    std::shared_ptr<const StationFacts> Current() const;
     // Starts a gathering now unless one runs; the next refresh follows as usual.
     void Refresh();
     // Tests: waits (serving events) until a gathering started after the call has finished.
