@@ -4,7 +4,10 @@
 #include "PlayList.h"
 #include "StationRun.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSet>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -31,6 +34,36 @@ bool Answers(quint16 port, int ms) {
         QThread::msleep(200);
     }
     return false;
+}
+
+// The TCP sockets a process listens on, as "address:port" in /proc/net's hex notation turned
+// into text: only those whose inode is among the process's open files.
+QStringList ListeningSockets(qint64 pid) {
+    QSet<QString> inodes;
+    for (const QFileInfo& fd : QDir(QString("/proc/%1/fd").arg(pid)).entryInfoList(QDir::Files | QDir::System)) {
+        const QString target = fd.symLinkTarget().section('/', -1);
+        if (target.startsWith("socket:[")) inodes << target.mid(8).chopped(1);
+    }
+    QStringList listening;
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile file(table);
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& line : file.readAll().split('\n').mid(1)) {
+            const QList<QByteArray> f = line.simplified().split(' ');
+            if (f.size() < 10 || f[3] != "0A" || !inodes.contains(QString::fromLatin1(f[9]))) continue;
+            const QList<QByteArray> local = f[1].split(':');
+            const QByteArray hex = local[0];
+            QString address;
+            if (hex.size() == 8) {
+                const quint32 raw = hex.toUInt(nullptr, 16);  // little-endian in the table
+                address = QString("%1.%2.%3.%4").arg(raw & 0xff).arg((raw >> 8) & 0xff).arg((raw >> 16) & 0xff).arg(raw >> 24);
+            } else {
+                address = QString::fromLatin1(hex);
+            }
+            listening << address + ':' + QString::number(local[1].toUInt(nullptr, 16));
+        }
+    }
+    return listening;
 }
 
 struct Timed {
@@ -88,6 +121,8 @@ TEST(StatusPage, ShowsEveryChannelAndAnItemStartingWithinTwoSeconds) {
 
     ASSERT_TRUE(run.Start(4));
     ASSERT_TRUE(Answers(port, 30000)) << "the station's HTTP server does not answer";
+    // The one address the settings name, and no other socket listening.
+    EXPECT_EQ(ListeningSockets(run.Pid()), QStringList{QString("127.0.0.1:%1").arg(port)});
     const QString shots = qEnvironmentVariable("TESSORA_SCREENSHOTS", folder);
     QProcess page;
     page.setProcessChannelMode(QProcess::ForwardedChannels);
