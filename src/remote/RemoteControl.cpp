@@ -43,6 +43,13 @@ bool TRemoteControl::AlarmStart(const QString& who) {
     return true;
 }
 
+bool TRemoteControl::HeldElsewhere() const {
+    if (alarm_) return false;
+    for (int i = 0; i < station_.ChannelCount(); ++i)
+        if (station_.Channel(i)->PlayMode == ManualMode && station_.Channel(i)->ManualLoop) return true;
+    return false;
+}
+
 bool TRemoteControl::AlarmStop(const QString& who) {
     station_.LogRemoteCommand(kStationChannel, who + QStringLiteral(" command=alarm/stop"));
     if (!alarm_) return false;

@@ -27,6 +27,9 @@ public:
     // Every channel plays the station's alarm recording, repeating, until AlarmStop. False when
     // the alarm sounds already (nothing changes).
     bool AlarmStart(const QString& who);
+    // The 告警 window holds channels (they repeat a take-over's file): a second take-over would
+    // overwrite the mode they go back to, so the remote alarm leaves them to the window.
+    bool HeldElsewhere() const;
     // Gives every channel back; false when no alarm sounded.
     bool AlarmStop(const QString& who);
     bool AlarmOn() const { return alarm_ != nullptr; }

@@ -274,6 +274,8 @@ TRemoteServer::Reply TRemoteServer::Answer(const QHttpServerRequest& request) {
     }
     case AlarmControl: {
         const bool start = match.captured(1) == QLatin1String("start");
+        if (start && control_.HeldElsewhere())
+            return {Now(ErrorResponse(Status::Conflict, "the alarm window at the station holds the channels")), {}};
         const bool changed = start ? control_.AlarmStart(who) : control_.AlarmStop(who);
         return {Now(JsonResponse(QJsonObject{{"alarm", start ? "on" : "off"}, {"changed", changed}})), {}};
     }

@@ -6,9 +6,11 @@
 #include "HttpClient.h"
 #include "PlayerTestSupport.h"
 #include "PrometheusText.h"
+#include "OverrideSession.h"
 #include "RemoteServer.h"
 #include "StationRun.h"
 #include "Station.h"
+#include "StationChannels.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -272,6 +274,20 @@ TEST_F(RemoteServerTest, TheAlarmTakesEveryChannelAsTheAlarmWindowDoesAndGivesTh
     EXPECT_EQ(remote[1].Channel, kStationChannel);
     EXPECT_EQ(remote[1].Detail, "token=教务处 from=127.0.0.1 command=alarm/start");
     EXPECT_EQ(remote[3].Detail, "token=教务处 from=127.0.0.1 command=alarm/stop");
+}
+
+TEST_F(RemoteServerTest, TheAlarmWindowsHoldIsLeftToIt) {
+    // As the 告警 window holds a channel: taken over, looping.
+    TStationChannels channels(*station);
+    TOverrideSession window(channels, folder.Path("alarm.wav"), TOverrideKind::Alarm);
+    window.SetTaken(0, true);
+    EXPECT_EQ(client->Post("/api/alarm/start", control.Token).status, 409);
+    window.GiveBackAll();
+    EXPECT_EQ(Player(0).PlayMode, ListMode);
+    EXPECT_EQ(Player(1).PlayMode, ListMode);
+    EXPECT_EQ(client->Post("/api/alarm/start", control.Token).status, 200);
+    EXPECT_EQ(client->Post("/api/alarm/stop", control.Token).status, 200);
+    EXPECT_EQ(Player(0).PlayMode, ListMode);
 }
 
 TEST_F(RemoteServerTest, MetricsParseAndNeedATokenUnlessPublic) {
