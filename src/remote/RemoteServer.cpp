@@ -13,12 +13,10 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponse>
 #include <QJsonDocument>
-#include <QPromise>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QUrlQuery>
 
-#include <thread>
 
 // The page lives in a static library: its resources are registered by hand.
 static void RegisterPageResources() { Q_INIT_RESOURCE(remote); }
@@ -57,10 +55,6 @@ QHttpServerResponse JsonResponse(const QJsonObject& object, Status status = Stat
 
 QHttpServerResponse ErrorResponse(Status status, const QString& message) {
     return JsonResponse(QJsonObject{{"error", message}}, status);
-}
-
-std::unique_ptr<QHttpServerResponse> Now(QHttpServerResponse response) {
-    return std::make_unique<QHttpServerResponse>(std::move(response));
 }
 
 QByteArray Resource(const QString& path) {
@@ -140,11 +134,9 @@ bool TRemoteServer::Start(const RemoteSettings& settings) {
         tcp_ = nullptr;
         return false;
     }
-    // A day's report reads the disk: its route answers through a future. Every other answer is
-    // made at once, on this thread, without the future's round trip through the event loop.
-    http_->route("/api/asrun", [this](const QHttpServerRequest& request) { return Respond(request); });
-    http_->route("/", [this](const QHttpServerRequest& request) { return RespondNow(request); });
-    http_->route("/<arg>", [this](const QUrl&, const QHttpServerRequest& request) { return RespondNow(request); });
+    // Every path comes to one handler, which routes, refuses and answers by itself.
+    http_->route("/", [this](const QHttpServerRequest& request) { return Respond(request); });
+    http_->route("/<arg>", [this](const QUrl&, const QHttpServerRequest& request) { return Respond(request); });
     http_->bind(tcp_);
     facts_.Start();
     started_ = true;
@@ -155,28 +147,7 @@ bool TRemoteServer::Listening() const { return tcp_ && tcp_->isListening(); }
 
 quint16 TRemoteServer::Port() const { return tcp_ ? tcp_->serverPort() : 0; }
 
-QHttpServerResponse TRemoteServer::RespondNow(const QHttpServerRequest& request) {
-    Reply reply = Answer(request);
-    // Only the day's report is made later, and it has a route of its own.
-    return Secured(reply.Now ? std::move(*reply.Now) : reply.Later());
-}
-
-QFuture<QHttpServerResponse> TRemoteServer::Respond(const QHttpServerRequest& request) {
-    Reply reply = Answer(request);
-    QPromise<QHttpServerResponse> promise;
-    QFuture<QHttpServerResponse> future = promise.future();
-    promise.start();
-    if (reply.Now) {
-        promise.addResult(Secured(std::move(*reply.Now)));
-        promise.finish();
-        return future;
-    }
-    std::thread([promise = std::move(promise), work = std::move(reply.Later)]() mutable {
-        promise.addResult(Secured(work()));
-        promise.finish();
-    }).detach();
-    return future;
-}
+QHttpServerResponse TRemoteServer::Respond(const QHttpServerRequest& request) { return Secured(Answer(request)); }
 
 QByteArray TRemoteServer::Recent(Cached& cache, const std::function<QByteArray()>& build) {
     if (!cache.age.isValid() || cache.age.elapsed() >= kFreshMs) {
@@ -186,16 +157,16 @@ QByteArray TRemoteServer::Recent(Cached& cache, const std::function<QByteArray()
     return cache.body;
 }
 
-TRemoteServer::Reply TRemoteServer::Answer(const QHttpServerRequest& request) {
+QHttpServerResponse TRemoteServer::Answer(const QHttpServerRequest& request) {
     const QString address = AddressText(request.remoteAddress());
     const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
     if (const qint64 blocked = limit_.BlockedFor(address, nowMs)) {
         auto response = ErrorResponse(Status::TooManyRequests, "too many refused tokens; try again later");
         SetHeader(response, "Retry-After", QByteArray::number((blocked + 999) / 1000));
-        return {Now(std::move(response)), {}};
+        return response;
     }
     if (request.body().size() > kMaxBodyBytes)
-        return {Now(ErrorResponse(Status::PayloadTooLarge, "the body is larger than 16 KiB")), {}};
+        return ErrorResponse(Status::PayloadTooLarge, "the body is larger than 16 KiB");
 
     const QString path = request.url().path();
     int id = -1;
@@ -204,12 +175,12 @@ TRemoteServer::Reply TRemoteServer::Answer(const QHttpServerRequest& request) {
         match = Routes()[size_t(i)].pattern.match(path);
         if (match.hasMatch()) id = i;
     }
-    if (id < 0) return {Now(ErrorResponse(Status::NotFound, "no such route")), {}};
+    if (id < 0) return ErrorResponse(Status::NotFound, "no such route");
     const Route& route = Routes()[size_t(id)];
     if (request.method() != route.method) {
         auto response = ErrorResponse(Status::MethodNotAllowed, "method not allowed");
         SetHeader(response, "Allow", route.method == Method::Post ? "POST" : "GET");
-        return {Now(std::move(response)), {}};
+        return response;
     }
 
     std::optional<TokenEntry> token;
@@ -225,63 +196,71 @@ TRemoteServer::Reply TRemoteServer::Answer(const QHttpServerRequest& request) {
             if (presented) limit_.NoteRefusal(address, nowMs);
             auto response = ErrorResponse(Status::Unauthorized, "a valid token is needed");
             SetHeader(response, "WWW-Authenticate", "Bearer realm=\"tessora\"");
-            return {Now(std::move(response)), {}};
+            return response;
         }
         if (route.scope == TokenScope::Control && token->Scope != TokenScope::Control)
-            return {Now(ErrorResponse(Status::Forbidden, "this token may not control the station")), {}};
+            return ErrorResponse(Status::Forbidden, "this token may not control the station");
     }
 
     const QString who = token ? QStringLiteral("token=%1 from=%2").arg(token->Name, address) : QString();
     switch (id) {
     case Page:
-        return {Now(QHttpServerResponse("text/html; charset=utf-8", page_)), {}};
+        return QHttpServerResponse("text/html; charset=utf-8", page_);
     case Script:
-        return {Now(QHttpServerResponse("text/javascript; charset=utf-8", script_)), {}};
+        return QHttpServerResponse("text/javascript; charset=utf-8", script_);
     case Style:
-        return {Now(QHttpServerResponse("text/css; charset=utf-8", style_)), {}};
+        return QHttpServerResponse("text/css; charset=utf-8", style_);
     case Status_:
-        return {Now(QHttpServerResponse("application/json; charset=utf-8", Recent(statusCache_, [this] {
+        return QHttpServerResponse("application/json; charset=utf-8", Recent(statusCache_, [this] {
                     const StationSnapshot snapshot = SnapshotOf(station_, LocalMoment::Now(), TSoundMixer::DeviceNames());
                     return QJsonDocument(StatusJson(snapshot, *facts_.Current())).toJson(QJsonDocument::Compact);
-                })))};
+                }));
     case MetricsRoute:
-        return {Now(QHttpServerResponse("text/plain; version=0.0.4; charset=utf-8", Recent(metricsCache_, [this] {
+        return QHttpServerResponse("text/plain; version=0.0.4; charset=utf-8", Recent(metricsCache_, [this] {
                     const StationSnapshot snapshot = SnapshotOf(station_, LocalMoment::Now(), TSoundMixer::DeviceNames());
                     return MetricsText(snapshot, *facts_.Current());
-                })))};
-    case AsRunDay: {
-        const QString text = QUrlQuery(request.url()).queryItemValue("date");
-        const QDate date = QDate::fromString(text, "yyyy-MM-dd");
-        if (!date.isValid() || text.size() != 10)
-            return {Now(ErrorResponse(Status::BadRequest, "date must be YYYY-MM-DD")), {}};
-        // The day's log and lists are read on a thread of their own, never on the GUI thread.
-        return {nullptr, [channels = station_.ChannelConfigs(), folder = station_.ProgramFolder() + kAsRunFolderName, date] {
-                    try {
-                        return JsonResponse(AsRunJson(date, ReportStationDay(channels, date, folder), LocalMoment::Now()));
-                    } catch (const EFileError& e) {
-                        return ErrorResponse(Status::InternalServerError, e.Path + ": " + e.Message);
-                    }
-                }};
-    }
+                }));
+    case AsRunDay:
+        return AsRun(request);
     case ChannelControl: {
         bool isNumber = false;
         const int index = match.captured(1).toInt(&isNumber, 10);
         if (!isNumber || index < 0 || match.captured(1).startsWith('+'))
-            return {Now(ErrorResponse(Status::BadRequest, "not a channel number")), {}};
-        if (!station_.Channel(index)) return {Now(ErrorResponse(Status::NotFound, "no such channel")), {}};
+            return ErrorResponse(Status::BadRequest, "not a channel number");
+        if (!station_.Channel(index)) return ErrorResponse(Status::NotFound, "no such channel");
         control_.ChannelCommand(index, match.captured(2), who);
-        return {Now(JsonResponse(QJsonObject{{"channel", index}, {"command", match.captured(2)}, {"ok", true}})), {}};
+        return JsonResponse(QJsonObject{{"channel", index}, {"command", match.captured(2)}, {"ok", true}});
     }
     case AlarmControl: {
         const bool start = match.captured(1) == QLatin1String("start");
         if (start && control_.HeldElsewhere())
-            return {Now(ErrorResponse(Status::Conflict, "the alarm window at the station holds the channels")), {}};
+            return ErrorResponse(Status::Conflict, "the alarm window at the station holds the channels");
         const bool changed = start ? control_.AlarmStart(who) : control_.AlarmStop(who);
-        return {Now(JsonResponse(QJsonObject{{"alarm", start ? "on" : "off"}, {"changed", changed}})), {}};
+        return JsonResponse(QJsonObject{{"alarm", start ? "on" : "off"}, {"changed", changed}});
     }
     default:
-        return {Now(ErrorResponse(Status::NotFound, "no such route")), {}};
+        return ErrorResponse(Status::NotFound, "no such route");
     }
+}
+
+QHttpServerResponse TRemoteServer::AsRun(const QHttpServerRequest& request) {
+    const QString text = QUrlQuery(request.url()).queryItemValue("date");
+    const QDate date = QDate::fromString(text, "yyyy-MM-dd");
+    if (!date.isValid() || text.size() != 10) return ErrorResponse(Status::BadRequest, "date must be YYYY-MM-DD");
+    const LocalMoment now = LocalMoment::Now();
+    const std::shared_ptr<const StationFacts> facts = facts_.Current();
+    // Today's report is read every two seconds anyway.
+    if (facts->Day && facts->Day->Date == date) return JsonResponse(AsRunJson(date, *facts->Day, now));
+    // Another day is read on a thread of its own, never on this one; until it has been read the
+    // caller is asked to come again in a second.
+    const auto read = asRunDays_.Take(date, QDateTime::currentMSecsSinceEpoch(), station_.ChannelConfigs(),
+                                      station_.ProgramFolder() + kAsRunFolderName);
+    if (!read) {
+        auto response = ErrorResponse(Status::ServiceUnavailable, "the day's log is being read; ask again in a second");
+        SetHeader(response, "Retry-After", "1");
+        return response;
+    }
+    return JsonResponse(read->Json, read->Failed ? Status::InternalServerError : Status::Ok);
 }
 
 }  // namespace tessora

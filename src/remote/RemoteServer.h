@@ -2,9 +2,10 @@
 // The station's HTTP server on the LAN: the status page, the JSON API, the Prometheus metrics
 // and the control routes, all but the page behind tokens. It runs on the GUI thread with the
 // station: a request reads a snapshot of the station and the facts gathered off the thread, and
-// acts through the station's commands; only a past day's report is read on a thread of its own.
+// acts through the station's commands; another day's report is read on a thread of its own.
 // Nothing is ever served from disk: the page is built into the program.
 
+#include "AsRunDays.h"
 #include "RefusalLimit.h"
 #include "RemoteControl.h"
 #include "SettingsStore.h"
@@ -12,7 +13,6 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QFuture>
 #include <QObject>
 #include <QString>
 
@@ -51,16 +51,10 @@ public:
     TStationFacts& Facts() { return facts_; }
     TRemoteControl& Control() { return control_; }
 
-    // An answer now, or work that makes it off the GUI thread (reading a day's log).
-    struct Reply {
-        std::unique_ptr<QHttpServerResponse> Now;
-        std::function<QHttpServerResponse()> Later;
-    };
-
 private:
-    QFuture<QHttpServerResponse> Respond(const QHttpServerRequest& request);
-    QHttpServerResponse RespondNow(const QHttpServerRequest& request);
-    Reply Answer(const QHttpServerRequest& request);
+    QHttpServerResponse Respond(const QHttpServerRequest& request);
+    QHttpServerResponse Answer(const QHttpServerRequest& request);
+    QHttpServerResponse AsRun(const QHttpServerRequest& request);
     // The status and the metrics, made again when older than kFreshMs: a page refreshes every
     // second and the panels every half second, so a burst of requests costs one build.
     struct Cached {
@@ -70,6 +64,7 @@ private:
     static constexpr int kFreshMs = 200;
     static QByteArray Recent(Cached& cache, const std::function<QByteArray()>& build);
     Cached statusCache_, metricsCache_;
+    TAsRunDays asRunDays_;
 
     TStation& station_;
     TStationFacts facts_;

@@ -36,6 +36,7 @@ StationFacts GatherFacts(const FactsRequest& request, const StationFacts& previo
         facts.Today = TotalsOf(today.Report, today.Date, request.Now);
         facts.Counts = CountByChannel(today, int(request.Channels.size()), request.Now);
         facts.ReportRead = true;
+        facts.Day = std::make_shared<const StationReport>(today);
         facts.ReportError = today.Unreadable.join(QStringLiteral("; "));
     } catch (const EFileError& e) {
         facts.ReportError = e.Path + ": " + e.Message;

@@ -30,6 +30,7 @@ struct StationFacts {
     std::vector<TokenEntry> Tokens;
     QString TokenError;
     bool ReportRead = false;
+    std::shared_ptr<const StationReport> Day;  // today's report, as last read
     DayTotals Today;
     std::vector<ChannelCounts> Counts;  // by channel index
     QString ReportError;
