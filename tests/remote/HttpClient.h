@@ -21,9 +21,10 @@ class HttpClient {
 public:
     explicit HttpClient(quint16 port) : base_(QStringLiteral("http://127.0.0.1:%1").arg(port)) {}
 
-    HttpAnswer Send(const QByteArray& method, const QString& path, const QString& token = {}, const QByteArray& body = {}) {
+    HttpAnswer Send(const QByteArray& method, const QString& path, const QString& token = {}, const QByteArray& body = {},
+                    const QByteArray& header = "Authorization", const QByteArray& scheme = "Bearer ") {
         QNetworkRequest request(QUrl(base_ + path));
-        if (!token.isEmpty()) request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+        if (!token.isEmpty()) request.setRawHeader(header, scheme + token.toUtf8());
         if (!body.isEmpty()) request.setHeader(QNetworkRequest::ContentTypeHeader, "application/octet-stream");
         QPointer<QNetworkReply> reply = manager_.sendCustomRequest(request, method, body);
         QElapsedTimer waited;

@@ -206,6 +206,10 @@ TEST_F(RemoteServerTest, StatusShowsEveryChannelAsItsPanelDoes) {
     EXPECT_TRUE(page.body.contains("/page.js"));
     ExpectSafetyHeaders(page, "page");
     EXPECT_EQ(client->Get("/page.js").headers.value("content-type"), "text/javascript; charset=utf-8");
+    // Header names and the scheme in any case, as proxies and HTTP/2 clients send them.
+    EXPECT_EQ(client->Send("GET", "/api/status", status.Token, {}, "authorization", "bearer ").status, 200);
+    EXPECT_EQ(client->Send("GET", "/api/status", status.Token, {}, "AUTHORIZATION", "Bearer  ").status, 200);
+    EXPECT_EQ(client->Send("GET", "/api/status", status.Token, {}, "Authorization", "Basic ").status, 401);
 }
 
 TEST_F(RemoteServerTest, StopSilencesTheOutputPlayResumesItAndEachIsNotedWithWhoAndWhence) {
