@@ -37,7 +37,7 @@ QStringList LinesOf(const QByteArray& contents) {
 struct Failures {
     std::mutex mutex;
     QStringList said;
-    TAsRunLog::FailureHandler Handler() {
+    TAsRunLog::NoticeHandler Handler() {
         return [this](const QString& message) {
             std::lock_guard lock(mutex);
             said << message;
@@ -97,22 +97,27 @@ TEST(AsRunLog, RemovesTheDaysOlderThanFourHundredAtStart) {
                                  "notes.txt"}));
 }
 
-TEST(AsRunLog, AFolderThatCannotTakeTheLinesIsSaidOnceAndLaterLinesStillGoIn) {
+TEST(AsRunLog, AFolderThatCannotTakeTheLinesIsSaidOnceAndTheLinesGoInOnceItIsMended) {
     TempFolder dir;
     dir.Write("asrun");  // a file where the folder should be
     Failures failures;
     TAsRunLog log(dir.Path("asrun"), kToday, failures.Handler());
     for (int i = 0; i < 5; ++i) log.Write(Event(kToday, i, AsRunEventKind::Start, "0"));
     ASSERT_TRUE(log.WaitUntilWritten(10s));
+    EXPECT_TRUE(log.Failing());
     ASSERT_EQ(failures.Said().size(), 1);
     EXPECT_TRUE(failures.Said()[0].contains("asrun")) << failures.Said()[0].toStdString();
 
-    // Mended: the next lines are written, and nothing is said again.
+    // Mended: the kept lines and the next ones are written, in order, and the end is said once.
     ASSERT_TRUE(QFile::remove(dir.Path("asrun")));
     log.Write(Event(kToday, 7, AsRunEventKind::End, "50"));
-    ASSERT_TRUE(log.WaitUntilWritten(10s));
-    EXPECT_EQ(LinesOf(dir.Read("asrun/2026-12-10.tsv")), QStringList{FormatAsRunLine(Event(kToday, 7, AsRunEventKind::End, "50"))});
-    EXPECT_EQ(failures.Said().size(), 1);
+    ASSERT_TRUE(log.WaitUntilCaughtUp(10s));
+    QStringList expected;
+    for (int i = 0; i < 5; ++i) expected << FormatAsRunLine(Event(kToday, i, AsRunEventKind::Start, "0"));
+    expected << FormatAsRunLine(Event(kToday, 7, AsRunEventKind::End, "50"));
+    EXPECT_EQ(LinesOf(dir.Read("asrun/2026-12-10.tsv")), expected);
+    EXPECT_EQ(failures.Said().size(), 2);
+    EXPECT_FALSE(log.Failing());
 }
 
 TEST(AsRunLog, APipeInTheFilesPlaceIsRefusedWithoutWaitingOnIt) {
