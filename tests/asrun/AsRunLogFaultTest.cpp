@@ -4,6 +4,7 @@
 #include "AiringReport.h"
 #include "AsRunLog.h"
 
+#include "AsRunLogTestSupport.h"
 #include "TempFolder.h"
 
 #include <QProcess>
@@ -13,13 +14,13 @@
 
 #include <csignal>
 #include <functional>
-#include <mutex>
 
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 using namespace tessora;
+using namespace tessora::test;
 using namespace std::chrono_literals;
 
 namespace {
@@ -39,27 +40,6 @@ AsRunEvent Event(int channel, const QString& detail = QString()) {
     e.Detail = detail;
     return e;
 }
-
-QStringList LinesOf(const QByteArray& contents) {
-    QStringList lines = QString::fromUtf8(contents).split('\n');
-    EXPECT_EQ(lines.takeLast(), "") << "every line ends with its line end";
-    return lines;
-}
-
-struct Notices {
-    std::mutex mutex;
-    QStringList said;
-    TAsRunLog::NoticeHandler Handler() {
-        return [this](const QString& message) {
-            std::lock_guard lock(mutex);
-            said << message;
-        };
-    }
-    QStringList Said() {
-        std::lock_guard lock(mutex);
-        return said;
-    }
-};
 
 bool Mount(const QString& target, const char* options) {
     return ::mount("tessora-test", target.toLocal8Bit().constData(), "tmpfs", 0, options) == 0;

@@ -2,6 +2,7 @@
 // days removed, and a folder that cannot take them said once without stopping anything.
 #include "AsRunLog.h"
 
+#include "AsRunLogTestSupport.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -9,9 +10,9 @@
 #include <sys/stat.h>
 
 #include <atomic>
-#include <mutex>
 
 using namespace tessora;
+using namespace tessora::test;
 using namespace std::chrono_literals;
 
 namespace {
@@ -27,27 +28,6 @@ AsRunEvent Event(const QDate& date, int channel, AsRunEventKind kind, const QStr
     e.Detail = detail;
     return e;
 }
-
-QStringList LinesOf(const QByteArray& contents) {
-    QStringList lines = QString::fromUtf8(contents).split('\n');
-    EXPECT_EQ(lines.takeLast(), "") << "every line ends with its line end";
-    return lines;
-}
-
-struct Failures {
-    std::mutex mutex;
-    QStringList said;
-    TAsRunLog::NoticeHandler Handler() {
-        return [this](const QString& message) {
-            std::lock_guard lock(mutex);
-            said << message;
-        };
-    }
-    QStringList Said() {
-        std::lock_guard lock(mutex);
-        return said;
-    }
-};
 
 }  // namespace
 
@@ -100,7 +80,7 @@ TEST(AsRunLog, RemovesTheDaysOlderThanFourHundredAtStart) {
 TEST(AsRunLog, AFolderThatCannotTakeTheLinesIsSaidOnceAndTheLinesGoInOnceItIsMended) {
     TempFolder dir;
     dir.Write("asrun");  // a file where the folder should be
-    Failures failures;
+    Notices failures;
     TAsRunLog log(dir.Path("asrun"), kToday, failures.Handler());
     for (int i = 0; i < 5; ++i) log.Write(Event(kToday, i, AsRunEventKind::Start, "0"));
     ASSERT_TRUE(log.WaitUntilWritten(10s));
@@ -124,7 +104,7 @@ TEST(AsRunLog, APipeInTheFilesPlaceIsRefusedWithoutWaitingOnIt) {
     TempFolder dir;
     dir.MakeFolder("asrun");
     ASSERT_EQ(::mkfifo(dir.Path("asrun/2026-12-10.tsv").toLocal8Bit().constData(), 0600), 0);
-    Failures failures;
+    Notices failures;
     TAsRunLog log(dir.Path("asrun"), kToday, failures.Handler());
     log.Write(Event(kToday, 0, AsRunEventKind::Start, "0"));
     ASSERT_TRUE(log.WaitUntilWritten(10s));
