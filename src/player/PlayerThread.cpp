@@ -283,6 +283,8 @@ void TListPlayer::ResumeIfHeld() {
         EndOfPlay();
         return;
     }
+    // What went out while nothing was logged (an override's file) is no part of this sound.
+    if (!sounding_) channel_->TakeOutputPeak();
     channel_->Play();
     if (state == PlayerChannel::Paused && sounding_)
         ReportSounding(AsRunEventKind::Resume);
@@ -325,7 +327,7 @@ void TListPlayer::PlayOpened(bool loop) {
         channel_->SetLoop(loop);
         // Before Play, so that the file does not begin at full level.
         channel_->SetVolume(ChannelVolume(Volume));
-        // What the channel sent before this file (when nothing was being logged) is not its sound.
+        // What went out while nothing was logged (an override's file) is no part of this sound.
         if (!sounding_) channel_->TakeOutputPeak();
         // Paused or stopped while it opened: it waits, open, for the play button.
         if (PlayState == PlayOn) channel_->Play();
