@@ -5,7 +5,9 @@
 
 #include "TempFolder.h"
 
+#include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -77,4 +79,36 @@ TEST(AtomicSave, AFailedSaveLeavesTheOldFileAndNoTemporaryOne) {
     EXPECT_THROW(WriteFileAtomically(dir.Path("gone"), "new"), EFileError);
     EXPECT_EQ(dir.Read("OUT.lst"), "old");
     EXPECT_EQ(dir.Entries(), (QStringList{"gone", "OUT.lst"}));
+}
+
+// The save of the next test, run by it as a process of its own and killed while it writes.
+TEST(AtomicSave, DISABLED_SaveKilledByTheNextTest) {
+    const QString path = qEnvironmentVariable("TESSORA_SAVE_KILL_FILE");
+    ASSERT_FALSE(path.isEmpty());
+    const QByteArray big(64 * 1024 * 1024, 'x');
+    for (;;) WriteFileAtomically(path, big);
+}
+
+TEST(AtomicSave, ASaveKilledMidWayLeavesTheOldFileAndTheNextSaveRemovesItsTemporaryFile) {
+    TempFolder dir;
+    const QString path = dir.Write("OUT.lst", "old");
+    dir.Write("OUT.lst.backup", "keep me");
+    QProcess saver;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TESSORA_SAVE_KILL_FILE", path);
+    saver.setProcessEnvironment(environment);
+    saver.start(QFileInfo("/proc/self/exe").symLinkTarget(),
+                {"--gtest_also_run_disabled_tests", "--gtest_filter=AtomicSave.DISABLED_SaveKilledByTheNextTest"});
+    ASSERT_TRUE(saver.waitForStarted(10000));
+    const auto temporary = [&] { return dir.Entries().filter(QRegularExpression(R"(^OUT\.lst\.tessora-save-)")); };
+    for (int waited = 0; temporary().isEmpty() && waited < 3000; ++waited) QThread::msleep(10);
+    saver.kill();  // SIGKILL, mid-way through writing
+    ASSERT_TRUE(saver.waitForFinished(10000));
+    ASSERT_EQ(temporary().size(), 1) << "the killed save left its temporary file";
+    EXPECT_EQ(dir.Read("OUT.lst"), "old");
+
+    WriteFileAtomically(path, "new");
+    EXPECT_EQ(dir.Read("OUT.lst"), "new");
+    EXPECT_EQ(dir.Entries(), (QStringList{"OUT.lst", "OUT.lst.backup"}));
+    EXPECT_EQ(dir.Read("OUT.lst.backup"), "keep me");
 }
