@@ -57,6 +57,7 @@ int Report(const QStringList& args, CliIO& io) {
         Warn("the channel file is damaged: " + channelFileDamage + "; reporting the channels read before it");
     std::vector<ChannelDay> days(configs.size());
     std::vector<ReportChannel> channels;
+    int damagedLists = 0;
     for (size_t c = 0; c < configs.size(); ++c) {
         ReportChannel channel{configs[c].Title, &days[c].List, QString()};
         try {
@@ -65,6 +66,13 @@ int Report(const QStringList& args, CliIO& io) {
             channel.DayList = nullptr;
             channel.Unreadable = e.Path + ": " + e.Message;
             Warn(QString("channel %1 (%2): list-unreadable: %3").arg(c).arg(configs[c].Title, channel.Unreadable));
+        }
+        // A list cut short: its whole records are reported; what came after the cut is unknown.
+        if (!days[c].List.Damage.isEmpty()) {
+            ++damagedLists;
+            Warn(QString("channel %1 (%2): list-damaged: %3: %4; reporting its whole records")
+                     .arg(c)
+                     .arg(configs[c].Title, days[c].ListFile, days[c].List.Damage));
         }
         channels.push_back(channel);
     }
@@ -86,7 +94,8 @@ int Report(const QStringList& args, CliIO& io) {
                       "missed", QString::number(report.Missed),    "pending", QString::number(report.Pending)};
     if (report.DamagedLines > 0) total << "damaged" << QString::number(report.DamagedLines);
     WriteRecord(io.out, total);
-    const bool allRead = channelFileDamage.isEmpty() && report.UnreadableChannels == 0 && report.DamagedLines == 0;
+    const bool allRead = channelFileDamage.isEmpty() && report.UnreadableChannels == 0 && damagedLists == 0 &&
+                         report.DamagedLines == 0;
     return allRead ? 0 : 1;
 }
 
@@ -127,7 +136,7 @@ std::vector<CliCommand> airingCommands() {
          "and the report goes on. A last line: total N heard M missed K pending P, followed by\n"
          "damaged D when D lines of the log are not events (cut short by a crash).\n"
          "Exit status 0 even when items were missed; 1 when something could not be read (a damaged\n"
-         "channel file or log line, an unreadable list), said on stderr, after everything else.",
+         "channel file, list or log line, an unreadable list), said on stderr, after everything else.",
          Report},
         {"check", "check FOLDER [YYYY-MM-DD]",
          "The pre-flight check of the station in the program folder FOLDER for a date (default:\n"

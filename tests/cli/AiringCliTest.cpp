@@ -200,6 +200,16 @@ TEST(CliReport, AChannelWhoseListCannotBeReadIsNamedAndTheOthersAreReported) {
               "1\t二号\t-\t-\t-\t-\tlist-unreadable\t" + s.Path("two.lst") + ": File not found\n"
               "total\t4\theard\t0\tmissed\t4\tpending\t0\n");
     EXPECT_EQ(run.err, "tessora-cli: channel 1 (二号): list-unreadable: " + s.Path("two.lst") + ": File not found\n");
+
+    // A list cut short: its whole records are reported, and the cut is said.
+    QFile one(s.Path("one.lst"));
+    ASSERT_TRUE(one.resize(600 + 100));
+    const CliRun cut = Cli({"report", s.Path(), "2026-12-11"}, {}, At(kLongAfter));
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_TRUE(cut.out.startsWith("0\t一号\t1\t上课铃\t08:00:00\t08:00:30\tmissed\t\n1\t二号\t-")) << cut.out.toStdString();
+    EXPECT_TRUE(cut.err.startsWith("tessora-cli: channel 0 (一号): list-damaged: " + s.Path("one.lst") +
+                                   ": List is damaged: 700 bytes is not a whole number of 600-byte records"))
+        << cut.err.toStdString();
 }
 
 TEST(CliReport, ALogLineCutShortIsCountedAsDamaged) {
