@@ -79,6 +79,9 @@ public:
     // Lends up to `count` bytes of the sound about to be played; ReleasePlayingData ends the loan.
     virtual TPlayingData GetPlayingData(uint32_t offset, uint32_t count) = 0;
     virtual void ReleasePlayingData() = 0;
+    // The highest level of any sample sent to the output since the last call, 0..1 of full
+    // scale (see TSoundMixerChannel::TakeOutputPeak); a channel that does not measure says 0.
+    virtual float TakeOutputPeak() { return 0; }
     // Called on the GUI thread when a file has played to its end (the channel stopped and rewound).
     std::function<void()> OnEnd;
     // Called on the GUI thread when the file could not be read on while playing (the channel
@@ -187,7 +190,7 @@ private:
         QString file;
         std::optional<int32_t> item;
         QString itemTitle;
-        int peak = 0;  // the highest level heard, 0..100
+        int peak = 0;  // the highest level sent to the output, 0..100 (the gauges' scale)
     };
 
     void LoadDayListFile(const QString& path) override;

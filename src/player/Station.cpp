@@ -9,6 +9,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tessora {
 
@@ -27,10 +28,12 @@ TStation::TStation(const QString& programFolder, PasswordStore& passwords, Playe
       channelFactory_(std::move(channelFactory)),
       settingsStore_(programFolder_, passwords) {
     // Told on the log's own thread: the window hears of it on this one.
+    // A fault of the log and its end: on stderr at once, for whoever watches the station's
+    // output, and in the window.
     asRunLog_ = std::make_unique<TAsRunLog>(programFolder_ + kAsRunFolderName, QDate::currentDate(), [this](const QString& message) {
-        QMetaObject::invokeMethod(
-            this, [this, message] { emit Alert(QStringLiteral("The as-run log cannot be written: ") + message); },
-            Qt::QueuedConnection);
+        std::fprintf(stderr, "tessora: %s\n", message.toUtf8().constData());
+        std::fflush(stderr);
+        QMetaObject::invokeMethod(this, [this, message] { emit Alert(message); }, Qt::QueuedConnection);
     });
     LogEvent(kStationChannel, AsRunEventKind::Startup);
     dayTimer_.setInterval(kDayTimerMs);
