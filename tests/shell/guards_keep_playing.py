@@ -109,7 +109,7 @@ wait_for("unlock", lambda: not window_up("请输入系统密码"))
 unlocked_at = time.time()
 
 press(app, "系统设置")
-wait_for("password question", lambda: window_up("Password"))
+wait_for("password question", lambda: window_up("^密码$"))
 keys("key", "Return")  # the demo's administrator password is empty
 wait_for("settings dialog", lambda: window_up("系统设置"))
 dialog_at = time.time()
