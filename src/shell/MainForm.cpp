@@ -220,6 +220,8 @@ void TfrmMain::BuildAreas() {
     PlayingList->setHorizontalHeaderLabels({"标题", "开始", "结束", "节目源", "说明"});
     const int widths[] = {100, 100, 100, 150, 100};
     for (int c = 0; c < 5; ++c) PlayingList->setColumnWidth(c, widths[c]);
+    // One line a row: a wrapped path would be cut at the end of its second line, file name and all.
+    PlayingList->setWordWrap(false);
     PlayingList->setItemDelegateForColumn(kSourceColumn, new TElideMiddle(PlayingList));
     PlayingList->verticalHeader()->hide();
     PlayingList->setShowGrid(true);

@@ -424,6 +424,7 @@ private slots:
         base.initFrom(view);
         const QStyleOptionViewItem option = delegate->OptionFor(base, source);
         QCOMPARE(option.textElideMode, Qt::ElideMiddle);
+        QVERIFY(!view->wordWrap());  // a wrapped path is cut at the end of its last line
         // As drawn in the column's width: the beginning and the file name stay.
         const QString shown = option.fontMetrics.elidedText(option.text, option.textElideMode, view->columnWidth(3) - 8);
         QVERIFY2(shown.endsWith("国歌.wav") && shown.startsWith("/srv"), qPrintable(shown));
