@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -19,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCharFormat>
+#include <QTimer>
 
 #include <functional>
 
@@ -288,6 +290,27 @@ private slots:
         QCOMPARE(fakes_.questions.size(), 2);
         QCOMPARE(form_->Document().EditedPeriodicList, PeriodicList(7));
         QCOMPARE(form_->gridDays->rowCount(), 7);
+    }
+
+    // The platform's question: 是 and 否, 否 what Enter and Escape give.
+    void theQuestionOffersYesAndNo() {
+        const EditorDialogs platform = EditorDialogs::Platform();
+        for (const bool yes : {true, false}) {
+            QStringList buttons;
+            QTimer::singleShot(0, this, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                for (QAbstractButton* button : box->buttons()) buttons << button->text();
+                QCOMPARE(box->defaultButton()->text(), QString("否"));
+                QCOMPARE(box->escapeButton()->text(), QString("否"));
+                QCOMPARE(box->text(), QString("继续？"));
+                for (QAbstractButton* button : box->buttons())
+                    if (button->text() == (yes ? "是" : "否")) button->click();
+            });
+            QCOMPARE(platform.askYesNo(form_.get(), "继续？"), yes);
+            buttons.sort();
+            QCOMPARE(buttons, QStringList({"否", "是"}));
+        }
     }
 
     void theYearCalendarMarksTheDaysThatHaveAList() {
