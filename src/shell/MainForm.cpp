@@ -73,7 +73,7 @@ MainWindowServices MainWindowServices::Platform() {
         QMessageBox::warning(parent, kApplicationTitle, text);
     };
     s.chooseFile = [](QWidget* parent, const QString& folder, const QString& filter) {
-        return QFileDialog::getOpenFileName(parent, "Open file", folder, filter);
+        return QFileDialog::getOpenFileName(parent, QStringLiteral("打开文件"), folder, filter);
     };
     s.chooseFolder = [](QWidget* parent, const QString& folder) {
         return QFileDialog::getExistingDirectory(parent, QString(), folder);

@@ -31,7 +31,7 @@ const QString kOpenFilter = QStringLiteral("Tessel List (*.lst *.lsm)");
 const QString kDayListFilter = QStringLiteral("Tessel List (*.lst)");
 const QString kSaveDayFilter = QStringLiteral("日列表 (*.lst)");
 const QString kSavePeriodicFilter = QStringLiteral("周期列表 (*.lsm)");
-const QString kInitialSaveFilter = QStringLiteral("Tessel list (*.lst);;All files (*)");
+const QString kInitialSaveFilter = QStringLiteral("Tessel list (*.lst);;所有文件 (*)");
 constexpr int kRowHeight = 20;
 const QString kDiscardDaysQuestion = QStringLiteral("更改列表类型将清除所有日期已选的节目列表。是否继续？");
 

@@ -159,7 +159,7 @@ private slots:
         QCOMPARE(QFileInfo(Path("y.lst")).size(), qint64(600));
         QCOMPARE(form_->Document().CurrentFileName, Path("y.lst"));
         // Before any Save the dialog has its first filter and no folder.
-        QVERIFY(fakes_.asked.at(0).contains("Tessel list (*.lst);;All files (*)"));
+        QVERIFY(fakes_.asked.at(0).contains("Tessel list (*.lst);;所有文件 (*)"));
 
         form_->NewPeriodicList();
         SaveAnswering(Path("week"), true);
