@@ -311,6 +311,8 @@ private slots:
             for (const QString& text : FaintTexts(shown, measured)) faint << name + ": " + text;
             QVERIFY2(measured > 0, qPrintable(name));
             if (shown != window.get()) shown->close();
+            // The override windows delete themselves once closed.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             QCoreApplication::processEvents();
         }
         QVERIFY2(faint.isEmpty(), qPrintable("\n" + faint.join('\n')));

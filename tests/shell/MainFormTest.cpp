@@ -197,6 +197,7 @@ private slots:
         QCOMPARE(messages.size(), 1);
         // A new station: no channels yet, and where to add them, in the operator's language.
         QCOMPARE(messages[0], QString("还没有设置通道。请在菜单 文件 → 通道配置 中添加通道。"));
+        QCOMPARE(kApplicationTitle, QString("多通道智能广播系统"));  // the message boxes' title
         QTRY_VERIFY_WITH_TIMEOUT(window->ClockCaption() != "...", 3000);
         QCOMPARE(window->windowTitle(), QString("Tessora多通道智能广播系统"));
     }
