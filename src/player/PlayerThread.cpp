@@ -485,20 +485,22 @@ void TListPlayer::ShowLevels() {
 
 void TListPlayer::WriteTexts() {
     const bool manual = PlayMode == ManualMode;
+    // A channel held by an override says so, rather than looking played by hand.
+    const QString by = manual && !TakenBy.isEmpty() ? TakenBy : QStringLiteral("手动");
     const QString playing = FileNameOf(channel_->FileName());
     QString file, list, caption;
     if (PlayState == PlayPaused) {
         file = FileNameOf(manual ? ManualFile : CurrentItem.Source);
         list = manual ? QString() : DayListFile;
-        caption = Title + (manual ? QStringLiteral("(手动暂停)") : QStringLiteral("(暂停)"));
+        caption = Title + (manual ? '(' + by + QStringLiteral("暂停)") : QStringLiteral("(暂停)"));
     } else if (PlayState == PlayStopped) {
         file = manual ? FileNameOf(ManualFile) : playing;
         list = manual ? QString() : FileNameOf(DayListFile);
-        caption = Title + (manual ? QStringLiteral("手动停止") : QStringLiteral("(停止)"));
+        caption = Title + (manual ? by + QStringLiteral("停止") : QStringLiteral("(停止)"));
     } else {
         file = playing;
         list = manual ? QString() : FileNameOf(DayListFile);
-        caption = manual ? Title + QStringLiteral("手动播放") : Title + '-' + CurrentItem.Title;
+        caption = !manual ? Title + '-' + CurrentItem.Title : Title + (TakenBy.isEmpty() ? QStringLiteral("手动播放") : TakenBy);
     }
     if (!list.isEmpty() && !DayList.Damage.isEmpty()) list += kDamagedListMark;
     // While the outputs are not up, which one the channel is on does not matter yet.

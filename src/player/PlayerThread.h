@@ -113,6 +113,9 @@ public:
     // The manual file repeats without a gap from its first play (an override that loops, the
     // alarm); a single file chosen by hand plays once.
     bool ManualLoop = false;
+    // The override that holds the channel ("全呼", "告警"), named in the panel's title; empty
+    // when none does.
+    QString TakenBy;
     int32_t FolderIndex = 0;
     QStringList FolderFiles;
     int32_t SoundCard = 0;

@@ -253,9 +253,10 @@ void TStation::UseListFile(int index, const QString& path, bool backToList) {
     emit ChannelChanged(index);
 }
 
-void TStation::TakeOver(int index, const QString& file, bool loop) {
+void TStation::TakeOver(int index, const QString& file, bool loop, const QString& holder) {
     TListPlayer* p = PlayerAt(index);
     if (!p) return;
+    p->TakenBy = holder;
     p->SavedPlayMode = p->PlayMode;
     p->PlayMode = ManualMode;
     p->ManualFile = file;
@@ -281,6 +282,7 @@ void TStation::GiveBack(int index) {
     if (!p) return;
     p->PlayMode = p->SavedPlayMode;
     p->ManualLoop = false;
+    p->TakenBy.clear();
     if (p->PlayMode == ManualMode) p->ManualFile.clear();
     LogEvent(index, AsRunEventKind::Giveback);
     // The override's file stops now rather than at the next tick; closing also ends its loop.
