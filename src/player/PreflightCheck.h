@@ -25,6 +25,8 @@ inline const QString FolderEmpty = QStringLiteral("folder-empty");        // no 
 inline const QString NeverDue = QStringLiteral("never-due");              // earlier items cover its whole time
 inline const QString BadTimes = QStringLiteral("bad-times");              // start not before end
 inline const QString NoDevice = QStringLiteral("no-device");              // the sound card is not an output
+// The channel file does not end at a whole record: channels after the cut are not known.
+inline const QString ChannelFileDamaged = QStringLiteral("channel-file-damaged");
 }  // namespace CheckProblem
 
 struct CheckFinding {
