@@ -76,7 +76,7 @@ struct Route {
     TokenScope scope;
 };
 
-enum RouteId { Page, Script, Style, Status_, AsRunDay, MetricsRoute, ChannelControl, AlarmControl, RouteCount };
+enum RouteId { PageRoute, ScriptRoute, StyleRoute, StatusRoute, AsRunRoute, MetricsRoute, ChannelRoute, AlarmRoute, RouteCount };
 
 const std::vector<Route>& Routes() {
     static const std::vector<Route> routes{
@@ -204,13 +204,13 @@ QHttpServerResponse TRemoteServer::Answer(const QHttpServerRequest& request) {
 
     const QString who = token ? QStringLiteral("token=%1 from=%2").arg(token->Name, address) : QString();
     switch (id) {
-    case Page:
+    case PageRoute:
         return QHttpServerResponse("text/html; charset=utf-8", page_);
-    case Script:
+    case ScriptRoute:
         return QHttpServerResponse("text/javascript; charset=utf-8", script_);
-    case Style:
+    case StyleRoute:
         return QHttpServerResponse("text/css; charset=utf-8", style_);
-    case Status_:
+    case StatusRoute:
         return QHttpServerResponse("application/json; charset=utf-8", Recent(statusCache_, [this] {
                     const StationSnapshot snapshot = SnapshotOf(station_, LocalMoment::Now(), TSoundMixer::DeviceNames());
                     return QJsonDocument(StatusJson(snapshot, *facts_.Current())).toJson(QJsonDocument::Compact);
@@ -220,9 +220,9 @@ QHttpServerResponse TRemoteServer::Answer(const QHttpServerRequest& request) {
                     const StationSnapshot snapshot = SnapshotOf(station_, LocalMoment::Now(), TSoundMixer::DeviceNames());
                     return MetricsText(snapshot, *facts_.Current());
                 }));
-    case AsRunDay:
+    case AsRunRoute:
         return AsRun(request);
-    case ChannelControl: {
+    case ChannelRoute: {
         bool isNumber = false;
         const int index = match.captured(1).toInt(&isNumber, 10);
         if (!isNumber || index < 0 || match.captured(1).startsWith('+'))
@@ -231,7 +231,7 @@ QHttpServerResponse TRemoteServer::Answer(const QHttpServerRequest& request) {
         control_.ChannelCommand(index, match.captured(2), who);
         return JsonResponse(QJsonObject{{"channel", index}, {"command", match.captured(2)}, {"ok", true}});
     }
-    case AlarmControl: {
+    case AlarmRoute: {
         const bool start = match.captured(1) == QLatin1String("start");
         if (start && control_.HeldElsewhere())
             return ErrorResponse(Status::Conflict, "the alarm window at the station holds the channels");
