@@ -12,23 +12,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 using namespace tessora;
 
-namespace {
-
-// CPU time (ms) of the process's main thread, which is the GUI thread.
-int64_t MainThreadCpuMs(qint64 pid) {
-    QFile stat(QString("/proc/%1/task/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    const int64_t ticks = fields.value(11).toLongLong() + fields.value(12).toLongLong();  // utime + stime
-    return ticks * 1000 / sysconf(_SC_CLK_TCK);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -40,28 +26,17 @@ int main(int argc, char** argv) {
     StationRun station(TESSORA_PROGRAM, TESSORA_CLI);
     if (!station.Ready() || !station.MakeTone("tone.wav", 523, 2.5)) return std::fprintf(stderr, "set-up failed\n"), 1;
     const QDateTime t0 = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() + 10 + channels / 8);
-    const auto at = [&](int s) { return t0.addSecs(s).toString("hh:mm:ss"); };
-    QString channelLines;
-    for (int c = 0; c < channels; ++c) {
-        QString list;
-        for (int i = 0; i < items; ++i)
-            list += QString("item %1\t%2\t%3\tfile\t%4\t0\t0\t\n").arg(i).arg(at(i * kSpacing), at(i * kSpacing + kLength),
-                                                                        station.Folder() + "tone.wav");
-        const QString name = station.Folder() + QString("channel-%1").arg(c + 1);
-        if (!station.Cli({"make-list", name}, list)) return std::fprintf(stderr, "make-list failed\n"), 1;
-        channelLines += QString("ch%1\t%1\t0\t0\t0\t%2.lst\t\n").arg(c + 1).arg(name);
-    }
-    if (!station.Cli({"make-channels", station.Folder() + "tessora.cfg"}, channelLines) || !station.Start(channels + 1))
+    if (!station.MakeEvenTimetables(channels, items, kSpacing, kLength, t0, "tone.wav") || !station.Start(channels + 1))
         return std::fprintf(stderr, "start failed\n"), 1;
 
     const int64_t first = t0.toMSecsSinceEpoch(), last = first + int64_t(items * kSpacing) * 1000;
     const int64_t idleFrom = first - kIdleSeconds * 1000;
     while (QDateTime::currentMSecsSinceEpoch() < idleFrom) QThread::msleep(50);
-    const int64_t cpuIdle = MainThreadCpuMs(station.Pid());
+    const int64_t cpuIdle = StationRun::MainThreadCpuMs(station.Pid());
     while (QDateTime::currentMSecsSinceEpoch() < first) QThread::msleep(50);
-    const int64_t cpuBefore = MainThreadCpuMs(station.Pid());
+    const int64_t cpuBefore = StationRun::MainThreadCpuMs(station.Pid());
     while (QDateTime::currentMSecsSinceEpoch() < last) QThread::msleep(100);
-    const int64_t cpuAfter = MainThreadCpuMs(station.Pid());
+    const int64_t cpuAfter = StationRun::MainThreadCpuMs(station.Pid());
     station.Terminate();
 
     std::vector<int64_t> delays;

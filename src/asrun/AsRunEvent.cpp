@@ -26,6 +26,7 @@ constexpr std::array kKindNames{
     KindName{AsRunEventKind::Manual, "manual"},     KindName{AsRunEventKind::List, "list"},
     KindName{AsRunEventKind::Takeover, "takeover"}, KindName{AsRunEventKind::Giveback, "giveback"},
     KindName{AsRunEventKind::Startup, "startup"},   KindName{AsRunEventKind::Exit, "exit"},
+    KindName{AsRunEventKind::Remote, "remote"},
 };
 
 constexpr int kFieldCount = 8;

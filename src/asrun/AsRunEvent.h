@@ -29,6 +29,7 @@ enum class AsRunEventKind {
     Giveback,  // and gave it back
     Startup,   // Channel -1
     Exit,      // Channel -1
+    Remote,    // a command over the HTTP server; Detail: the token's name, the address, the command
 };
 
 QString AsRunEventName(AsRunEventKind kind);

@@ -35,5 +35,6 @@ std::vector<CliCommand> listCommands();   // timetable and configuration files
 std::vector<CliCommand> audioCommands();  // devices, probe, play
 std::vector<CliCommand> stationCommands();  // where, autostart
 std::vector<CliCommand> airingCommands(); // report, check
+std::vector<CliCommand> tokenCommands();  // token: the HTTP server's tokens
 
 }  // namespace tessora::cli

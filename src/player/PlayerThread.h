@@ -147,6 +147,12 @@ public:
     // From Start until Teardown has run.
     bool IsRunning() const { return thread_.joinable() && !finished_; }
 
+    // Why the channel is failing, as its panel shows it after "(错误)"; empty while it is not.
+    QString FailureText() const {
+        if (!channel_) return channelError_;
+        return failure_ && PlayState == PlayOn && failure_->mode == PlayMode ? failure_->message : QString();
+    }
+
     // Loads DayList from DayListFile, as at start. A list that cannot be read leaves the channel
     // silent with the reason in its panel for as long as the failure lasts; the file is tried
     // again once it changes on disk, so a list that becomes readable plays the same day.

@@ -117,6 +117,7 @@ void TStation::AddPlayer(const LoadedChannel& loaded) {
     connect(player.get(), &TListPlayer::Alert, this, [this](TListPlayer*, const QString& text) { emit Alert(text); });
     players_.push_back(std::move(player));
     started_.push_back(false);
+    shownPanels_.push_back(nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -127,7 +128,8 @@ void TStation::StartChannels() {
         if (started_[i]) continue;
         started_[i] = true;
         TListPlayer& player = *players_[i];
-        if (panelFactory_) player.SetPanel(panelFactory_(i));
+        shownPanels_[i] = std::make_unique<TPanelRecord>(panelFactory_ ? panelFactory_(i) : nullptr);
+        player.SetPanel(shownPanels_[i].get());
         player.CreateChannel(i, channelFactory_);
         player.LoadDayList();
         player.Start();
@@ -170,10 +172,15 @@ void TStation::StopAllPlayers() {
     for (const auto& player : players_) player->SetPanel(nullptr);
     players_.clear();
     started_.clear();
+    shownPanels_.clear();
     emit ChannelsStopped();
 }
 
 const TListPlayer* TStation::Channel(int index) const { return PlayerAt(index); }
+
+const TPanelRecord* TStation::ShownPanel(int index) const {
+    return index >= 0 && index < ChannelCount() ? shownPanels_[index].get() : nullptr;
+}
 
 TListPlayer* TStation::PlayerAt(int index) const {
     return index >= 0 && index < ChannelCount() ? players_[index].get() : nullptr;

@@ -8,6 +8,7 @@
 #include "AsRunLog.h"
 #include "ChannelFile.h"
 #include "DayCheck.h"
+#include "PanelRecord.h"
 #include "PlayerThread.h"
 #include "SettingsStore.h"
 
@@ -125,6 +126,12 @@ public:
     void SetLoop(int index, bool loop);
     void GiveBack(int index);
 
+    // A command that came over the HTTP server, for the as-run log (`index` -1 for the station).
+    void LogRemoteCommand(int index, const QString& detail) { LogEvent(index, AsRunEventKind::Remote, QString(), detail); }
+    // What the channel's panel shows now (caption, labels, levels), as the player last wrote it;
+    // nullptr before the channel is started.
+    const TPanelRecord* ShownPanel(int index) const;
+
 signals:
     // A command changed what the channel's panel shows of its state (buttons, volume).
     void ChannelChanged(int index);
@@ -151,6 +158,9 @@ private:
     QString channelFileError_;
     std::vector<std::unique_ptr<TListPlayer>> players_;
     std::vector<bool> started_;  // by index: the channel has its panel, sound channel and thread
+    // By index: what each player writes to its panel passes here, and is kept for readers
+    // without a window (the HTTP server).
+    std::vector<std::unique_ptr<TPanelRecord>> shownPanels_;
     std::unique_ptr<TAsRunLog> asRunLog_;
     std::function<CheckEnvironment()> checkEnvironment_ = AudioCheckEnvironment;
     std::unique_ptr<TDayCheck> dayCheck_;

@@ -4,6 +4,8 @@
 #include "GbkText.h"
 #include "ItemCheck.h"
 
+#include <QRegularExpression>
+
 namespace tessora {
 
 namespace {
@@ -32,6 +34,18 @@ bool StorableInSettingsFile(const SettingsFormFields& f) {
 
 }  // namespace
 
+bool IsListenAddress(const QString& text) {
+    static const QRegularExpression ipv4(QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
+    static const QRegularExpression ipv6(QStringLiteral("^[0-9A-Fa-f:.]*:[0-9A-Fa-f:.]*$"));
+    const QRegularExpressionMatch m = ipv4.match(text);
+    if (m.hasMatch()) {
+        for (int i = 1; i <= 4; ++i)
+            if (m.captured(i).toInt() > 255) return false;
+        return true;
+    }
+    return ipv6.match(text).hasMatch() && text.count(QStringLiteral("::")) <= 1;
+}
+
 SettingsFormFields FieldsFromSettings(const SystemSettings& s) {
     SettingsFormFields f;
     f.ShowSystemName = s.ShowSystemName;
@@ -45,6 +59,9 @@ SettingsFormFields FieldsFromSettings(const SystemSettings& s) {
     f.TemplateDirectory = s.TemplateDirectory;
     f.PlayingInterval = QString::number(s.PlayingInterval);
     f.PreviewDevice = s.PreviewDeviceID;
+    f.RemoteEnabled = s.Remote.Enabled;
+    f.RemoteAddress = s.Remote.Address;
+    f.RemotePort = QString::number(s.Remote.Port);
     return f;
 }
 
@@ -54,6 +71,10 @@ SettingsFormResult SettingsFromFields(const SettingsFormFields& f, const SystemS
     const std::optional<int32_t> interval = ParseInteger(f.PlayingInterval);
     if (!interval) return {std::nullopt, QStringLiteral("“%1”不是有效的整数").arg(f.PlayingInterval)};
     if (!StorableInSettingsFile(f)) return {std::nullopt, ItemProblemText(ItemProblem::NotGbk).Chinese};
+    const QString address = f.RemoteAddress.trimmed();
+    if (!IsListenAddress(address)) return {std::nullopt, QString("远程地址 '%1' 不是IP地址").arg(f.RemoteAddress)};
+    const std::optional<int32_t> port = ParseInteger(f.RemotePort);
+    if (!port || *port < 1 || *port > 65535) return {std::nullopt, QString("远程端口 '%1' 应为1到65535").arg(f.RemotePort)};
 
     SystemSettings s = current;
     s.Password = f.Password;
@@ -67,6 +88,9 @@ SettingsFormResult SettingsFromFields(const SettingsFormFields& f, const SystemS
     s.TemplateDirectory = f.TemplateDirectory;
     s.PlayingInterval = *interval;
     s.PreviewDeviceID = f.PreviewDevice;
+    s.Remote.Enabled = f.RemoteEnabled;
+    s.Remote.Address = address;
+    s.Remote.Port = *port;
     return {s, {}};
 }
 

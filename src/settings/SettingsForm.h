@@ -24,6 +24,10 @@ struct SettingsFormFields {
     QString TemplateDirectory;
     QString PlayingInterval;  // free text, a decimal integer
     int PreviewDevice = -1;   // the position chosen in the sound card list, -1 for none
+    // The HTTP server for the LAN ("远程" page).
+    bool RemoteEnabled = false;
+    QString RemoteAddress = RemoteSettings().Address;
+    QString RemotePort = QString::number(RemoteSettings().Port);  // free text, 1..65535
 
     bool operator==(const SettingsFormFields&) const = default;
 };
@@ -35,6 +39,9 @@ struct SettingsFormResult {
     std::optional<SystemSettings> Settings;  // when every field is valid
     QString Error;                           // the message for the first invalid field otherwise
 };
+
+// An IPv4 address in dotted form, or an IPv6 address: what the HTTP server can listen on.
+bool IsListenAddress(const QString& text);
 
 // `current` supplies what the dialog does not edit (view options, preview volume).
 SettingsFormResult SettingsFromFields(const SettingsFormFields& fields, const SystemSettings& current);

@@ -111,6 +111,11 @@ void TSettingsStore::LoadSettings(SystemSettings& s, MainWindowSettings& window)
     s.PreviewVolume = ini.ReadInteger(sec, "previewVolume", 0);
     s.ShowPlayer = ini.ReadBool(sec, "bShowPlayer", true);
     s.ShowListDetail = ini.ReadBool(sec, "bShowListDetail", true);
+    const RemoteSettings remote;
+    s.Remote.Enabled = ini.ReadBool(kRemoteSection, "Enabled", remote.Enabled);
+    s.Remote.Address = ini.ReadString(kRemoteSection, "Address", remote.Address).trimmed();
+    s.Remote.Port = ini.ReadInteger(kRemoteSection, "Port", remote.Port);
+    s.Remote.PublicMetrics = ini.ReadBool(kRemoteSection, "PublicMetrics", remote.PublicMetrics);
 }
 
 bool TSettingsStore::SaveSettings(const SystemSettings& s, const MainWindowSettings& window) {
@@ -139,6 +144,10 @@ bool TSettingsStore::SaveSettings(const SystemSettings& s, const MainWindowSetti
         ini.WriteInteger(sec, "previewVolume", s.PreviewVolume);
         ini.WriteBool(sec, "bShowPlayer", s.ShowPlayer);
         ini.WriteBool(sec, "bShowListDetail", s.ShowListDetail);
+        ini.WriteBool(kRemoteSection, "Enabled", s.Remote.Enabled);
+        ini.Write(kRemoteSection, "Address", s.Remote.Address);
+        ini.WriteInteger(kRemoteSection, "Port", s.Remote.Port);
+        ini.WriteBool(kRemoteSection, "PublicMetrics", s.Remote.PublicMetrics);
         ini.Save(SettingsFile());
     } catch (const EFileError& e) {
         lastError_ = SettingsFile() + ": " + e.Message;

@@ -16,6 +16,18 @@ inline const QString kApplicationTitle = QStringLiteral("多通道智能广播�
 inline const QString kSettingsFileName = QStringLiteral("Tessora.ini");
 inline const QString kSettingsSection = QStringLiteral("tessora");
 
+// The station's HTTP server for the LAN (status page, API, metrics, control). Read at start:
+// a change takes effect at the next start.
+inline const QString kRemoteSection = QStringLiteral("Remote");
+struct RemoteSettings {
+    bool Enabled = false;
+    QString Address = QStringLiteral("127.0.0.1");  // only this address listens; 0.0.0.0 for all
+    int32_t Port = 8790;
+    bool PublicMetrics = false;  // /metrics without a token
+
+    bool operator==(const RemoteSettings&) const = default;
+};
+
 struct SystemSettings {
     QString Password;
     bool CheckPassOnInOut = false;
@@ -31,6 +43,7 @@ struct SystemSettings {
     int32_t PreviewDeviceID = 0;
     int32_t PlayingInterval = 0;
     int32_t PreviewVolume = 0;
+    RemoteSettings Remote;
 };
 
 // The two stored values that belong to the main window rather than to SystemSettings.

@@ -50,6 +50,7 @@ TFormPlayerSetting::TFormPlayerSetting(FolderChooser chooseFolder, MessageShower
     Pages->addTab(BuildSecurityPage(), "安全");
     Pages->addTab(BuildFoldersPage(), "目录");
     Pages->addTab(BuildPlayPage(), "播放");
+    Pages->addTab(BuildRemotePage(), "远程");
     Pages->setCurrentIndex(3);  // later shows open on the page last shown
 
     SkinButton3 = Place(new QPushButton("确定", this), "SkinButton3", 256, 272, 49, 25);
@@ -118,6 +119,16 @@ QWidget* TFormPlayerSetting::BuildPlayPage() {
     return page;
 }
 
+QWidget* TFormPlayerSetting::BuildRemotePage() {
+    auto* page = new QWidget;
+    chkRemote = AddCheck(page, "chkRemote", "允许从局域网查看和控制（下次启动生效）", 40, 40);
+    AddLabel(page, "监听地址", 56, 84);
+    EditRemoteAddress = Place(new QLineEdit(page), "EditRemoteAddress", 144, 80, 150, 20);
+    AddLabel(page, "端口", 56, 120);
+    EditRemotePort = Place(new QLineEdit(page), "EditRemotePort", 144, 116, 80, 20);
+    return page;
+}
+
 void TFormPlayerSetting::Load(const SystemSettings& settings, const QStringList& outputNames) {
     current_ = settings;
     cboCard->clear();
@@ -138,6 +149,9 @@ void TFormPlayerSetting::SetFields(const SettingsFormFields& f) {
     // A position outside the list leaves nothing chosen.
     cboCard->setCurrentIndex(f.PreviewDevice < cboCard->count() ? f.PreviewDevice : -1);
     EditInterval->setText(f.PlayingInterval);
+    chkRemote->setChecked(f.RemoteEnabled);
+    EditRemoteAddress->setText(f.RemoteAddress);
+    EditRemotePort->setText(f.RemotePort);
     // Long names and paths show from their beginning.
     for (QLineEdit* field : {EditSystemName, DirMusic, DirList, DirTemplate}) field->setCursorPosition(0);
 }
@@ -155,6 +169,9 @@ SettingsFormFields TFormPlayerSetting::Fields() const {
     f.TemplateDirectory = DirTemplate->text();
     f.PlayingInterval = EditInterval->text();
     f.PreviewDevice = cboCard->currentIndex();
+    f.RemoteEnabled = chkRemote->isChecked();
+    f.RemoteAddress = EditRemoteAddress->text();
+    f.RemotePort = EditRemotePort->text();
     return f;
 }
 

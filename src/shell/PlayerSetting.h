@@ -50,6 +50,9 @@ public:
     QLineEdit* DirTemplate = nullptr;
     QLineEdit* EditInterval = nullptr;
     QComboBox* cboCard = nullptr;
+    QCheckBox* chkRemote = nullptr;      // 远程: the HTTP server for the LAN
+    QLineEdit* EditRemoteAddress = nullptr;
+    QLineEdit* EditRemotePort = nullptr;
     QPushButton* SkinButton3 = nullptr;  // 确定
     QPushButton* SkinButton6 = nullptr;  // 取消
 
@@ -58,6 +61,7 @@ private:
     QWidget* BuildSecurityPage();
     QWidget* BuildFoldersPage();
     QWidget* BuildPlayPage();
+    QWidget* BuildRemotePage();
     QLineEdit* AddFolderField(QWidget* page, const QString& name, const QString& label, int top);
     void SetFields(const SettingsFormFields& fields);
     void SkinButton3Click();

@@ -1,5 +1,6 @@
 // tessora: the station itself.
 #include "MainForm.h"
+#include "RemoteServer.h"
 #include "SettingsStore.h"
 #include "SignalExit.h"
 #include "Station.h"
@@ -40,6 +41,10 @@ int main(int argc, char** argv) {
 
     const auto passwords = tessora::MakeUserPasswordStore();
     tessora::TStation station(stationFolder, *passwords, tessora::MixerChannelFactory());
+    // The HTTP server for the LAN, when the settings turn it on; it listens from the first load
+    // of the settings, which the main window makes at its first show.
+    tessora::TRemoteServer remote(station);
+    remote.StartWithFirstSettings();
     QPointer<tessora::TfrmMain> window = new tessora::TfrmMain(station, tessora::MainWindowServices::Platform());
     window->setAttribute(Qt::WA_DeleteOnClose);
     tessora::CatchTerminationSignals([window] {

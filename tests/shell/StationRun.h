@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace tessora {
 
@@ -58,6 +59,32 @@ public:
         QFile cfg(folder + "tessora.cfg");
         return cfg.open(QIODevice::ReadWrite) &&
                cfg.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+    }
+
+    // `channels` channels, channel c on output c + 1, each with `items` items of `lengthS`
+    // seconds every `spacingS` seconds from `t0`, playing the program folder's `tone`.
+    bool MakeEvenTimetables(int channels, int items, int spacingS, int lengthS, const QDateTime& t0, const QString& tone) const {
+        const auto at = [&](int s) { return t0.addSecs(s).toString("hh:mm:ss"); };
+        QString channelLines;
+        for (int c = 0; c < channels; ++c) {
+            QString list;
+            for (int i = 0; i < items; ++i)
+                list += QString("item %1\t%2\t%3\tfile\t%4\t0\t0\t\n").arg(i).arg(at(i * spacingS), at(i * spacingS + lengthS), Folder() + tone);
+            const QString name = Folder() + QString("channel-%1").arg(c + 1);
+            if (!Cli({"make-list", name}, list)) return false;
+            channelLines += QString("ch%1\t%1\t0\t0\t0\t%2.lst\t\n").arg(c + 1).arg(name);
+        }
+        return Cli({"make-channels", Folder() + "tessora.cfg"}, channelLines);
+    }
+
+    // CPU time (ms) of a process's main thread, which is the GUI thread.
+    static int64_t MainThreadCpuMs(qint64 pid) {
+        QFile stat(QString("/proc/%1/task/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly)) return -1;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        const int64_t ticks = fields.value(11).toLongLong() + fields.value(12).toLongLong();  // utime + stime
+        return ticks * 1000 / sysconf(_SC_CLK_TCK);
     }
 
     bool Start(int outputs) {
