@@ -116,6 +116,8 @@ public:
     // The override that holds the channel ("全呼", "告警"), named in the panel's title; empty
     // when none does.
     QString TakenBy;
+    // An override holds the channel (named or not): SavedPlayMode is the mode to go back to.
+    bool TakenOver = false;
     int32_t FolderIndex = 0;
     QStringList FolderFiles;
     int32_t SoundCard = 0;

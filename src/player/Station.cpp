@@ -263,8 +263,11 @@ void TStation::UseListFile(int index, const QString& path, bool backToList) {
 void TStation::TakeOver(int index, const QString& file, bool loop, const QString& holder) {
     TListPlayer* p = PlayerAt(index);
     if (!p) return;
+    // A channel another override holds already keeps the mode it had before the first one: the
+    // second would otherwise save ManualMode, and the channel would never find its timetable again.
+    if (!p->TakenOver) p->SavedPlayMode = p->PlayMode;
+    p->TakenOver = true;
     p->TakenBy = holder;
-    p->SavedPlayMode = p->PlayMode;
     p->PlayMode = ManualMode;
     p->ManualFile = file;
     // Looping from the file's first play: a recording shorter than the wait for the override
@@ -286,10 +289,12 @@ void TStation::SetLoop(int index, bool loop) {
 
 void TStation::GiveBack(int index) {
     TListPlayer* p = PlayerAt(index);
-    if (!p) return;
+    // Given back already (by the other of two overrides): it follows what it was given back to.
+    if (!p || !p->TakenOver) return;
     p->PlayMode = p->SavedPlayMode;
     p->ManualLoop = false;
     p->TakenBy.clear();
+    p->TakenOver = false;
     if (p->PlayMode == ManualMode) p->ManualFile.clear();
     LogEvent(index, AsRunEventKind::Giveback);
     // The override's file stops now rather than at the next tick; closing also ends its loop.

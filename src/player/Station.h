@@ -119,7 +119,9 @@ public:
     // and play `file` on it, once or looping from its first play; change the file they play;
     // give it back. The play state is left as it is: a paused or stopped channel stays silent
     // until it is played.
-    // `holder` names the override on the channel's panel ("全呼", "告警") while it holds it.
+    // `holder` names the override on the channel's panel ("全呼", "告警") while it holds it. A
+    // second override over the first keeps the mode from before both; the first give-back returns
+    // the channel to it, and a later one does nothing.
     void TakeOver(int index, const QString& file, bool loop, const QString& holder = QString());
     void SetOverrideFile(int index, const QString& file);
     // Keeps the sound channel's loop on or off (opening a file turns it off).

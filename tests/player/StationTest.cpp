@@ -178,6 +178,9 @@ TEST_P(StationOverride, TakeOverAndGiveBackRestoreTheModeAndKeepTheState) {
     EXPECT_EQ(Player(0).PlayState, c.state);
     station->SetOverrideFile(0, "/music/call.wav");
     EXPECT_EQ(Player(0).ManualFile, "/music/call.wav");
+    // An alarm over the all-call (the remote one while the window holds the channel).
+    station->TakeOver(0, "/music/call.wav", true, "告警");
+    EXPECT_EQ(Player(0).SavedPlayMode, c.mode);
 
     channels[0]->Open("/music/call.wav");
     channels[0]->SetLoop(true);
@@ -190,6 +193,12 @@ TEST_P(StationOverride, TakeOverAndGiveBackRestoreTheModeAndKeepTheState) {
     if (c.mode == ManualMode) {
         EXPECT_TRUE(Player(0).ManualFile.isEmpty());
     }
+
+    // The other override ending afterwards leaves the channel as it was given back.
+    channels[0]->Open("/music/own.wav");
+    station->GiveBack(0);
+    EXPECT_EQ(Player(0).PlayMode, c.mode);
+    EXPECT_EQ(channels[0]->FileName(), "/music/own.wav");
 }
 
 INSTANTIATE_TEST_SUITE_P(Channels, StationOverride,
