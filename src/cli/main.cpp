@@ -17,6 +17,7 @@ std::vector<CliCommand> allCommands() {
     for (auto& c : audioCommands()) commands.push_back(std::move(c));
     for (auto& c : stationCommands()) commands.push_back(std::move(c));
     for (auto& c : airingCommands()) commands.push_back(std::move(c));
+    for (auto& c : calendarCommands()) commands.push_back(std::move(c));
     return commands;
 }
 
