@@ -35,11 +35,11 @@ int Import(const QString& folder, QStringList args, CliIO& io) {
         const QString line = FormatCalendarRule(r.Rule);
         // An event imported before is not added twice.
         if (present.contains(r.Comment) && present.contains(line)) {
-            WriteRecord(io.out, {QStringLiteral("present"), line});
+            WriteRecord(io.out, QStringList{QStringLiteral("present")} + line.split('\t'));
             continue;
         }
         text += (r.Comment + '\n' + line + '\n').toUtf8();
-        WriteRecord(io.out, {dryRun ? QStringLiteral("would-add") : QStringLiteral("added"), line});
+        WriteRecord(io.out, QStringList{dryRun ? QStringLiteral("would-add") : QStringLiteral("added")} + line.split('\t'));
         ++added;
     }
     for (const RefusedEvent& r : imported.Refused)
