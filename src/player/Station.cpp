@@ -145,7 +145,9 @@ void TStation::SetCheckEnvironment(std::function<CheckEnvironment()> environment
 }
 
 void TStation::FollowCalendar() {
-    const TCalendarWatch::Change change = calendarWatch_.Poll(settings_.ListDirectory);
+    // Relative list names live in the list folder of the settings (before they are loaded, the default one).
+    const QString listFolder = settings_.ListDirectory.isEmpty() ? programFolder_ + "list" : settings_.ListDirectory;
+    const TCalendarWatch::Change change = calendarWatch_.Poll(listFolder);
     for (const auto& player : players_) {
         if (change.Calendar) player->Calendar = change.Calendar;
         if (change.Trouble) player->CalendarTrouble = *change.Trouble;
