@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTableWidget>
@@ -45,6 +46,9 @@ QTableWidgetItem* Cell(const QString& text) {
 QIcon Swatch(const QColor& colour) {
     QPixmap pixmap(14, 14);
     pixmap.fill(colour);
+    QPainter painter(&pixmap);
+    painter.setPen(QColor(120, 120, 120));  // white days still show a box
+    painter.drawRect(0, 0, 13, 13);
     return QIcon(pixmap);
 }
 
@@ -64,7 +68,7 @@ TCalendarSheet::TCalendarSheet(const SystemSettings& settings, CalendarSheetServ
     RuleTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     RuleTable->verticalHeader()->hide();
     RuleTable->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {60, 90, 90, 60, 120};
+    const int widths[] = {82, 84, 84, 46, 100};
     for (int c = 0; c < 5; ++c) RuleTable->setColumnWidth(c, widths[c]);
     connect(RuleTable, &QTableWidget::cellDoubleClicked, this, [this] { EditRule(); });
 
@@ -107,10 +111,17 @@ TCalendarSheet::TCalendarSheet(const SystemSettings& settings, CalendarSheetServ
     for (int d = 1; d <= 31; ++d) days << QString::number(d);
     YearView->setVerticalHeaderLabels(months);
     YearView->setHorizontalHeaderLabels(days);
-    YearView->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    YearView->horizontalHeader()->setDefaultSectionSize(18);
-    YearView->verticalHeader()->setDefaultSectionSize(20);
-    YearView->setMinimumWidth(18 * 31 + 50);
+    // The whole year at once, without scrolling: a lost day must be seen, not scrolled to.
+    constexpr int kDayWidth = 21, kDayHeight = 19;
+    for (QHeaderView* header : {YearView->horizontalHeader(), YearView->verticalHeader()}) {
+        header->setSectionResizeMode(QHeaderView::Fixed);
+        header->setMinimumSectionSize(kDayWidth - 4);
+    }
+    YearView->horizontalHeader()->setDefaultSectionSize(kDayWidth);
+    YearView->verticalHeader()->setDefaultSectionSize(kDayHeight);
+    YearView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    YearView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    YearView->setFixedSize(kDayWidth * 31 + 48, kDayHeight * 12 + 28);
     Legend = new QListWidget;
     Legend->setMaximumHeight(130);
 
