@@ -126,7 +126,8 @@ std::vector<CliCommand> airingCommands() {
         {"report", "report FOLDER YYYY-MM-DD",
          "What the station in the program folder FOLDER sounded on that date, from its as-run log\n"
          "(FOLDER/asrun/YYYY-MM-DD.tsv), for every channel of FOLDER/tessora.cfg and every item of\n"
-         "the day list that applied that day (a periodic list resolved for the date), in channel then\n"
+         "the day list that applied that day (FOLDER/calendar.txt first, then a periodic list resolved\n"
+         "for the date), in channel then\n"
          "list order:\n"
          "Channel  Title  Item  ItemTitle  Start  End  Heard  Delay\n"
          "Heard is the time of the item's first start within its times (hh:mm:ss.mmm) or missed;\n"
@@ -142,7 +143,9 @@ std::vector<CliCommand> airingCommands() {
          "with Item empty for a problem of the channel itself. Problems: list-unreadable,\n"
          "list-damaged, no-list, file-missing, file-unplayable, folder-empty, never-due (earlier\n"
          "items cover its whole time), bad-times (start not before end), no-device (the sound card\n"
-         "is not among the outputs). Exit status 0 when there is nothing to report, 1 when there is.",
+         "is not among the outputs), and of FOLDER/calendar.txt (Channel -1 unless one channel's):\n"
+         "calendar-bad-line, calendar-target-missing, calendar-tie (only the line order decides).\n"
+         "Exit status 0 when there is nothing to report, 1 when there is.",
          Check},
         {"day", "day FOLDER YYYY-MM-DD",
          "The list every channel of the station in the program folder FOLDER follows on that date,\n"
