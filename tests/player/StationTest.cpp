@@ -311,6 +311,27 @@ TEST_F(StationTest, ACalendarThatCannotBeReadWholeIsSaidAndTheLastWholeOneKept) 
     EXPECT_TRUE(folder.Read("asrun/" + AsRunFileName(QDate::currentDate())).contains("\t-1\t\terror\t\t\t" + folder.Path("calendar.txt").toUtf8()));
 }
 
+TEST_F(StationTest, TheDaysCheckReadsEachChannelsDayThroughTheCalendar) {
+    // Channel 0 is silenced today and its own list would fail; channel 1 rings an exam list today.
+    const QString today = QDate::currentDate().toString("yyyy-MM-dd");
+    const QString day = WriteDayList("day.lst", At(8, 0, 0), At(9, 0, 0));  // its bell.wav is not there
+    TPlayList exam;
+    exam.Items = {Item(1, "考试铃", At(8, 30, 0), At(8, 31, 0), folder.Path("exam.wav"))};
+    folder.MakeFolder("list");
+    exam.SaveToFile(folder.Path("list/期末考试.lst"));
+    folder.Write("calendar.txt", ("holiday\t" + today + "\t\t0\t-silent-\t停课\n"
+                                  "exam\t" + today + "\t\t1\t期末考试.lst\t期末考试\n").toUtf8());
+    StartWith(2, day);
+    ASSERT_TRUE(station->WaitForDayCheck(10000));
+    ASSERT_TRUE(station->WaitForAsRunLog(10000));
+    QStringList errors;
+    for (const QString& line : QString::fromUtf8(folder.Read("asrun/" + AsRunFileName(QDate::currentDate()))).split('\n'))
+        // The check's findings begin with their problem's word; the players' own failures depend on the hour.
+        if (const auto e = ParseAsRunLine(line); e && e->Kind == AsRunEventKind::Error && e->Detail.section(": ", 0, 0).contains('-'))
+            errors << QString("%1 %2").arg(e->Channel).arg(e->Detail);
+    EXPECT_EQ(errors, QStringList{"1 file-missing: " + folder.Path("exam.wav")});
+}
+
 TEST_F(StationTest, ALogThatCannotBeWrittenIsSaidOnce) {
     TempFolder other;
     other.Write("asrun");  // a file in the log folder's place
