@@ -1,19 +1,14 @@
 #include "AsRunLog.h"
 
+#include "AsRunDayFile.h"
+
 #include <QFile>
 
-#include <cerrno>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <mutex>
-#include <string>
-#include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
 
 namespace tessora {
 
@@ -21,36 +16,33 @@ struct TAsRunLog::State {
     std::filesystem::path folder;
     QDate today;
 
-    std::mutex mutex;  // guards everything below but the handler
+    mutable std::mutex mutex;  // guards everything below but the handler
     std::condition_variable wake;     // the writer: work or closing
     std::condition_variable written;  // the waiters: progress or the writer's end
-    std::deque<AsRunEvent> queue;
-    uint64_t queuedCount = 0;   // events ever queued
-    uint64_t doneCount = 0;     // events ever written or given up
-    size_t droppedCount = 0;    // events refused since the last report, the queue being full
+    std::deque<AsRunEvent> queue;     // oldest first; lines a fault holds come back to its front
+    uint64_t queuedCount = 0;  // events ever queued
+    uint64_t triedCount = 0;   // of those, how many the writer has tried
+    size_t droppedCount = 0;   // oldest events dropped, the queue being full, since the writer last looked
+    bool failing = false;
     bool closing = false;
     bool writerEnded = false;
 
     std::mutex handlerMutex;
-    FailureHandler handler;
-    bool failureSaid = false;  // writer's thread only
+    NoticeHandler handler;
 
     void Queue(AsRunEvent event) {
         std::lock_guard lock(mutex);
         if (closing) return;
         ++queuedCount;
         if (queue.size() >= kMaxQueued) {
+            queue.pop_front();
             ++droppedCount;
-            ++doneCount;
-            return;
         }
         queue.push_back(std::move(event));
         wake.notify_one();
     }
 
-    void SayFailure(const QString& message) {
-        if (failureSaid) return;
-        failureSaid = true;
+    void Say(const QString& message) {
         std::lock_guard lock(handlerMutex);
         if (handler) handler(message);
     }
@@ -58,96 +50,26 @@ struct TAsRunLog::State {
 
 namespace {
 
-QString ErrorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-QString PathText(const std::filesystem::path& path) { return QFile::decodeName(path.c_str()); }
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+QString FaultText(const QString& reason) {
+    return QStringLiteral("播出记录无法写入：%1。记录暂存在内存中，恢复后按顺序补写。").arg(reason);
 }
 
-// The file of one date, open for appending.
-class DayFile {
-public:
-    ~DayFile() { Close(); }
+QString EndText(size_t kept, size_t lost) {
+    QString text = QStringLiteral("播出记录恢复写入，已补写暂存的 %1 行").arg(kept);
+    if (lost > 0) text += QStringLiteral("；最早的 %1 行因暂存已满而丢失").arg(lost);
+    return text + QStringLiteral("。");
+}
 
-    // The message of a failure, or empty.
-    QString Append(const std::filesystem::path& folder, const AsRunEvent& event) {
-        if (fd_ < 0 || date_ != event.Time.date) {
-            Close();
-            const QString failure = Open(folder, event.Time.date);
-            if (!failure.isEmpty()) return failure;
-        }
-        const std::string line = (FormatAsRunLine(event) + '\n').toStdString();
-        if (!WriteAll(fd_, line.data(), line.size())) return Failed(errno);
-        unsynced_ = true;
-        return QString();
-    }
+QString BehindText(size_t lost) { return QStringLiteral("播出记录丢失了最早的 %1 行：磁盘写入跟不上。").arg(lost); }
 
-    // Puts what was appended on the disk itself, so that a power cut keeps it too.
-    QString Sync() {
-        if (fd_ < 0 || !unsynced_) return QString();
-        unsynced_ = false;
-        if (::fdatasync(fd_) != 0 && errno != EINVAL) return Failed(errno);
-        return QString();
-    }
-
-    void Close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-        unsynced_ = false;
-    }
-
-private:
-    QString Open(const std::filesystem::path& folder, const QDate& date) {
-        path_ = folder / QFile::encodeName(AsRunFileName(date)).toStdString();
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        if (ec) return PathText(folder) + ": " + QString::fromStdString(ec.message());
-        // Not blocking on open: a pipe put in the file's place must not hold the writer for ever.
-        fd_ = ::open(path_.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
-        if (fd_ < 0) return Failed(errno);
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0) return Failed(errno);
-        if (!S_ISREG(info.st_mode)) {
-            Close();
-            return PathText(path_) + ": not a regular file";
-        }
-        date_ = date;
-        return EndCutLine(info.st_size);
-    }
-
-    // A line cut short by a crash is ended, so that the next line starts a line of its own.
-    QString EndCutLine(off_t size) {
-        if (size == 0) return QString();
-        char last = '\n';
-        const ssize_t n = ::pread(fd_, &last, 1, size - 1);
-        if (n != 1) return Failed(n < 0 ? errno : EIO);
-        if (last != '\n' && !WriteAll(fd_, "\n", 1)) return Failed(errno);
-        return QString();
-    }
-
-    QString Failed(int error) {
-        const QString message = PathText(path_) + ": " + ErrorText(error);
-        Close();
-        return message;
-    }
-
-    int fd_ = -1;
-    QDate date_;
-    std::filesystem::path path_;
-    bool unsynced_ = false;
-};
+AsRunEvent StationEvent(AsRunEventKind kind, const QString& detail) {
+    AsRunEvent event;
+    event.Time = LocalMoment::Now();
+    event.Channel = kStationChannel;
+    event.Kind = kind;
+    event.Detail = detail;
+    return event;
+}
 
 void RemoveOldDays(const std::filesystem::path& folder, const QDate& today) {
     const QDate oldestKept = today.addDays(-TAsRunLog::kKeptDays);
@@ -160,44 +82,123 @@ void RemoveOldDays(const std::filesystem::path& folder, const QDate& today) {
     }
 }
 
+// What the writer's thread alone knows: the file, and the fault it is in, if any.
+class Writer {
+public:
+    explicit Writer(TAsRunLog::State& state) : state_(state) {}
+
+    bool Failing() const { return failing_; }
+
+    // Writes `batch` in order and returns the events that could not be written, in order.
+    std::deque<AsRunEvent> Write(std::deque<AsRunEvent> batch, size_t dropped) {
+        if (dropped > 0 && !failing_) {
+            // Only a disk slower than the station for a long time gets here.
+            const QString text = BehindText(dropped);
+            batch.push_front(StationEvent(AsRunEventKind::Error, text));
+            state_.Say(text);
+        }
+        lost_ += failing_ ? dropped : 0;
+        QString failure;
+        if (faultEvent_) {
+            failure = file_.Append(state_.folder, *faultEvent_);
+            if (failure.isEmpty()) faultEvent_.reset();
+        }
+        size_t done = 0;
+        for (; failure.isEmpty() && done < batch.size(); ++done) {
+            failure = file_.Append(state_.folder, batch[done]);
+            if (!failure.isEmpty()) break;
+            if (failing_) ++kept_;
+        }
+        if (failure.isEmpty()) failure = file_.Sync();
+        batch.erase(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(done));
+
+        if (!failure.isEmpty()) {
+            if (!failing_) Begin(failure);
+        } else if (failing_) {
+            End(batch);
+        }
+        return batch;
+    }
+
+    void Lost(size_t count) { lost_ += count; }
+    void Close() { file_.Close(); }
+
+private:
+    void Begin(const QString& reason) {
+        failing_ = true;
+        kept_ = lost_ = 0;
+        const QString text = FaultText(reason);
+        faultEvent_ = StationEvent(AsRunEventKind::Error, text);
+        state_.Say(text);
+    }
+
+    // The lines kept are written: the end is said, and logged after them.
+    void End(std::deque<AsRunEvent>& rest) {
+        failing_ = false;
+        const QString text = EndText(kept_, lost_);
+        state_.Say(text);
+        const AsRunEvent resume = StationEvent(AsRunEventKind::Resume, text);
+        QString failure = file_.Append(state_.folder, resume);
+        if (failure.isEmpty()) failure = file_.Sync();
+        if (!failure.isEmpty()) {
+            rest.push_back(resume);
+            Begin(failure);
+        }
+    }
+
+    TAsRunLog::State& state_;
+    AsRunDayFile file_;
+    bool failing_ = false;
+    std::optional<AsRunEvent> faultEvent_;  // written first once the folder takes lines again
+    size_t kept_ = 0;  // lines written late in this fault
+    size_t lost_ = 0;  // lines dropped in this fault, the memory being full
+};
+
 void RunWriter(const std::shared_ptr<TAsRunLog::State>& state) {
     RemoveOldDays(state->folder, state->today);
-    DayFile file;
+    Writer writer(*state);
     std::unique_lock lock(state->mutex);
     for (;;) {
-        state->wake.wait(lock, [&] { return !state->queue.empty() || state->closing; });
-        if (state->queue.empty()) break;
+        if (writer.Failing()) {
+            if (!state->closing)
+                state->wake.wait_for(lock, TAsRunLog::kRetryEvery, [&] { return state->closing; });
+        } else {
+            state->wake.wait(lock, [&] { return !state->queue.empty() || state->closing; });
+            if (state->queue.empty()) break;
+        }
+        // Closing: what a fault holds is tried once more, then given up.
+        const bool lastTry = state->closing;
         std::deque<AsRunEvent> batch;
         batch.swap(state->queue);
+        const uint64_t tried = state->queuedCount;
         const size_t dropped = std::exchange(state->droppedCount, 0);
         lock.unlock();
 
-        QString failure;
-        for (const AsRunEvent& event : batch) {
-            const QString message = file.Append(state->folder, event);
-            if (failure.isEmpty()) failure = message;
-        }
-        if (failure.isEmpty()) failure = file.Sync();
-        if (failure.isEmpty() && dropped > 0)
-            failure = QString("%1 lines were not written: the disk did not keep up").arg(dropped);
-        if (!failure.isEmpty()) state->SayFailure(failure);
+        std::deque<AsRunEvent> rest = writer.Write(std::move(batch), dropped);
 
         lock.lock();
-        state->doneCount += batch.size();
+        state->queue.insert(state->queue.begin(), std::make_move_iterator(rest.begin()),
+                            std::make_move_iterator(rest.end()));
+        size_t overflow = 0;
+        for (; state->queue.size() > TAsRunLog::kMaxQueued; ++overflow) state->queue.pop_front();
+        writer.Lost(overflow);
+        state->failing = writer.Failing();
+        state->triedCount = tried;
         state->written.notify_all();
+        if (lastTry) break;
     }
-    file.Close();
+    writer.Close();
     state->writerEnded = true;
     state->written.notify_all();
 }
 
 }  // namespace
 
-TAsRunLog::TAsRunLog(const QString& folder, const QDate& today, FailureHandler onFailure)
+TAsRunLog::TAsRunLog(const QString& folder, const QDate& today, NoticeHandler onNotice)
     : state_(std::make_shared<State>()) {
     state_->folder = std::filesystem::path(QFile::encodeName(folder).toStdString());
     state_->today = today;
-    state_->handler = std::move(onFailure);
+    state_->handler = std::move(onNotice);
     thread_ = std::thread([state = state_] { RunWriter(state); });
 }
 
@@ -227,7 +228,21 @@ std::function<void(const AsRunEvent& event)> TAsRunLog::Writer() const {
 bool TAsRunLog::WaitUntilWritten(std::chrono::milliseconds timeout) {
     std::unique_lock lock(state_->mutex);
     const uint64_t target = state_->queuedCount;
-    return state_->written.wait_for(lock, timeout, [&] { return state_->doneCount >= target || state_->writerEnded; });
+    return state_->written.wait_for(lock, timeout,
+                                    [&] { return state_->triedCount >= target || state_->writerEnded; });
+}
+
+bool TAsRunLog::WaitUntilCaughtUp(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(state_->mutex);
+    return state_->written.wait_for(lock, timeout, [&] {
+        return state_->writerEnded ||
+               (state_->queue.empty() && !state_->failing && state_->triedCount >= state_->queuedCount);
+    });
+}
+
+bool TAsRunLog::Failing() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->failing;
 }
 
 }  // namespace tessora

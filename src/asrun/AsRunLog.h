@@ -1,7 +1,9 @@
 #pragma once
 // The as-run log's writer: events are queued by whoever reports them and written by a thread of
-// its own, appended one line at a time and flushed, so that no caller ever waits for the disk
-// and a crash loses at most the line being written.
+// its own, appended one whole line at a time and flushed, so that no caller ever waits for the
+// disk. A line that cannot be written whole (a full disk, a read-only folder) is taken back off
+// the file and kept in memory, in order, until the folder takes lines again; a crash can leave
+// at most the one line being written cut short.
 
 #include "AsRunEvent.h"
 
@@ -18,20 +20,23 @@ namespace tessora {
 
 class TAsRunLog {
 public:
-    // Told the first time a line cannot be written (a full disk, a read-only folder), once for
-    // the writer's life. It runs on the writer's thread. Nothing stops: later lines are tried
-    // again, and are written once the folder can take them.
-    using FailureHandler = std::function<void(const QString& message)>;
+    // Told once when the log stops being written and once when it is written again, each time
+    // with a text for the operator (the same text goes into the log as an `error` and a
+    // `resume` event of the station). It runs on the writer's thread. Nothing stops meanwhile.
+    using NoticeHandler = std::function<void(const QString& message)>;
 
     static constexpr int kKeptDays = 400;          // files of older days are removed at start
-    static constexpr size_t kMaxQueued = 10000;    // beyond this a stuck disk costs lines, not memory
+    // Lines waiting in memory; beyond this a long fault costs the oldest lines, not memory.
+    static constexpr size_t kMaxQueued = 10000;
+    static constexpr std::chrono::milliseconds kRetryEvery{500};  // while the folder takes nothing
     static constexpr std::chrono::milliseconds kCloseWait{2000};
 
     // Writes into `folder` (the program folder's "asrun"), made when missing. Before the first
     // line the files of days more than kKeptDays before `today` are removed.
-    TAsRunLog(const QString& folder, const QDate& today, FailureHandler onFailure = {});
+    TAsRunLog(const QString& folder, const QDate& today, NoticeHandler onNotice = {});
     // Writes what is queued. A disk that takes longer than kCloseWait is left to the thread
-    // alone, so that closing the station never hangs on a stuck file system.
+    // alone, so that closing the station never hangs on a stuck file system; lines a fault
+    // still holds then are tried once more and lost.
     ~TAsRunLog();
     TAsRunLog(const TAsRunLog&) = delete;
     TAsRunLog& operator=(const TAsRunLog&) = delete;
@@ -41,9 +46,13 @@ public:
     // Write as a function that stays safe to call after the log is gone (what comes then is
     // dropped): for work that may outlive the log, such as a check still reading a slow disk.
     std::function<void(const AsRunEvent& event)> Writer() const;
-    // Waits until every event queued before the call has been written or given up, at most
-    // `timeout`; false when time ran out.
+    // Waits until every event queued before the call has been tried: written, or kept in
+    // memory by a fault; at most `timeout`. False when time ran out.
     bool WaitUntilWritten(std::chrono::milliseconds timeout);
+    // Waits until nothing is kept in memory and no fault holds, at most `timeout`.
+    bool WaitUntilCaughtUp(std::chrono::milliseconds timeout);
+    // The folder has refused a line and has not taken one since.
+    bool Failing() const;
 
     struct State;  // shared with the writer's thread, which may outlive the object
 

@@ -140,6 +140,8 @@ public:
 
     void MarkLost() { lost_ = true; }
 
+    float TakePeak() override { return peak_.exchange(0.0f, std::memory_order_relaxed); }
+
     // Adds `frames` frames of this buffer, converted to the device format, into `mix`.
     void MixInto(float* mix, uint32_t frames, const PcmFormat& device) {
         std::lock_guard lock(mutex_);
@@ -170,14 +172,22 @@ public:
         }
         const uint32_t used = std::min(convertedFrames_, frames);
         const float* src = converted_.data();
+        float high = 0;
         if (outChannels == 2) {
             for (uint32_t i = 0; i < used; ++i) {
-                mix[2 * i] += src[2 * i] * leftGain_;
-                mix[2 * i + 1] += src[2 * i + 1] * rightGain_;
+                const float left = src[2 * i] * leftGain_, right = src[2 * i + 1] * rightGain_;
+                mix[2 * i] += left;
+                mix[2 * i + 1] += right;
+                high = std::max({high, std::fabs(left), std::fabs(right)});
             }
         } else {
-            for (uint32_t i = 0; i < used; ++i) mix[i] += src[i] * leftGain_;
+            for (uint32_t i = 0; i < used; ++i) {
+                const float sample = src[i] * leftGain_;
+                mix[i] += sample;
+                high = std::max(high, std::fabs(sample));
+            }
         }
+        KeepPeak(high);
         convertedFrames_ -= used;
         std::memmove(converted_.data(), converted_.data() + used * outChannels,
                      convertedFrames_ * outChannels * sizeof(float));
@@ -197,18 +207,31 @@ private:
         const uint32_t blockAlign = format_.BlockAlign();
         const uint32_t sampleBytes = format_.bitsPerSample / 8;
         const uint32_t size = uint32_t(data_.size());
+        float high = 0;
         for (uint32_t i = 0; i < frames; ++i) {
             const float first = SampleAt(cursor_);
             const float second = format_.channels == 2 ? SampleAt(cursor_ + sampleBytes) : first;
             if (outChannels == 2) {
-                mix[2 * i] += first * leftGain_;
-                mix[2 * i + 1] += second * rightGain_;
+                const float left = first * leftGain_, right = second * rightGain_;
+                mix[2 * i] += left;
+                mix[2 * i + 1] += right;
+                high = std::max({high, std::fabs(left), std::fabs(right)});
             } else {
                 // Stereo into a mono output is the mean of both sides.
-                mix[i] += (format_.channels == 2 ? first * 0.5f + second * 0.5f : first) * leftGain_;
+                const float sample = (format_.channels == 2 ? first * 0.5f + second * 0.5f : first) * leftGain_;
+                mix[i] += sample;
+                high = std::max(high, std::fabs(sample));
             }
             cursor_ += blockAlign;
             if (cursor_ >= size) cursor_ = 0;
+        }
+        KeepPeak(high);
+    }
+
+    // On the device's thread; TakePeak may run at the same time on another.
+    void KeepPeak(float high) {
+        float kept = peak_.load(std::memory_order_relaxed);
+        while (high > kept && !peak_.compare_exchange_weak(kept, high, std::memory_order_relaxed)) {
         }
     }
 
@@ -250,6 +273,7 @@ private:
     float rightGain_ = 1.0f;
     std::vector<float> converted_;
     uint32_t convertedFrames_ = 0;
+    std::atomic<float> peak_{0.0f};  // see TakePeak
 };
 
 DeviceMix::DeviceMix(const PcmFormat& format) : format_(format) {}

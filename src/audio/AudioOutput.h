@@ -64,6 +64,9 @@ public:
     virtual AudioResult SetVolume(int32_t volume) = 0;
     // -10000 (left only) to 10000 (right only).
     virtual AudioResult SetPan(int32_t pan) = 0;
+    // The highest level of any sample this buffer sent into its output since the last call, at
+    // its volume and pan, as a fraction of full scale (0..1); the next call counts afresh.
+    virtual float TakePeak() { return 0; }
 };
 
 // One open output.

@@ -17,6 +17,13 @@ namespace tessora {
 
 namespace {
 
+// Raises `kept` to `high` when higher; `kept` may be taken meanwhile on another thread.
+void KeepPeak(std::atomic<float>& kept, float high) {
+    float now = kept.load();
+    while (high > now && !kept.compare_exchange_weak(now, high)) {
+    }
+}
+
 [[noreturn]] void FailAssertion(const char* text, int line) {
     throw EAssertionFailed(QString("%1 (SoundMixer.cpp, line %2)").arg(text).arg(line).toStdString());
 }
@@ -509,6 +516,7 @@ void TSoundMixerChannel::CloseBuffer() {
             failure = std::current_exception();
         }
         buffer_->Stop();
+        KeepPeak(keptPeak_, buffer_->TakePeak());
         if (dataHeld_)
             lentBuffer_ = std::move(buffer_);
         else
@@ -518,6 +526,14 @@ void TSoundMixerChannel::CloseBuffer() {
     std::vector<uint8_t>().swap(scratch_);
     ResetPlayback();
     if (failure) std::rethrow_exception(failure);
+}
+
+float TSoundMixerChannel::TakeOutputPeak() {
+    {
+        auto lock = TryLock();
+        if (lock && buffer_) KeepPeak(keptPeak_, buffer_->TakePeak());
+    }
+    return keptPeak_.exchange(0.0f);
 }
 
 void TSoundMixerChannel::CloseFile() {

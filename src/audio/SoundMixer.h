@@ -207,6 +207,11 @@ public:
     // Drops the device buffer; the file stays open, rewound to 0.
     void CloseBuffer();
 
+    // The highest level of any sample the channel sent to its output since the last call, at its
+    // volume, as a fraction of full scale (0..1): measured where the samples go out, so that a
+    // sound of any length counts. The next call counts afresh.
+    float TakeOutputPeak();
+
     int Tag = 0;
     // On the owner's thread, after the channel has stopped and rewound itself at the end.
     Notify OnEnd;
@@ -268,6 +273,7 @@ private:
     int32_t endPos_ = -1;
     std::unique_ptr<TAudioFileReader> reader_;
     std::atomic<TState> state_{Stopped};
+    std::atomic<float> keptPeak_{0.0f};  // of buffers dropped since TakeOutputPeak
     std::atomic<bool> ended_{false};
     TPositionTimes positions_;
     // Decoded sound on its way into the device buffer, a piece at a time: the device never waits

@@ -6,9 +6,7 @@
 namespace tessora {
 
 TFormAlarm::TFormAlarm(TBroadcastChannels& channels, const QString& stationFolder, QWidget* parent)
-    : TOverrideWindow(channels, stationFolder + kAlarmFileName, TOverrideKind::Alarm, QStringLiteral("告警"),
-                      QStringLiteral("停止"), 130, parent) {
-    tPlay->setFixedWidth(60);
+    : TOverrideWindow(channels, stationFolder + kAlarmFileName, TOverrideKind::Alarm, QStringLiteral("告警"), 130, parent) {
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &TFormAlarm::Timer1Timer);

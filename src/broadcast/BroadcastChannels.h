@@ -20,8 +20,8 @@ public:
 
     // Takes the channel from its timetable or its own manual play: it plays `file` by hand
     // (silence while the file is empty), repeating it seamlessly when `loop` is set. Its play
-    // state is left as it is.
-    virtual void TakeOver(int index, const QString& file, bool loop) = 0;
+    // state is left as it is. `holder` names the override on the channel's panel.
+    virtual void TakeOver(int index, const QString& file, bool loop, const QString& holder) = 0;
     // The file a taken channel plays from now on.
     virtual void SetOverrideFile(int index, const QString& file) = 0;
     // Keeps a taken channel's file repeating (or not).

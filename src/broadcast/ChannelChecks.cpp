@@ -1,7 +1,5 @@
 #include "ChannelChecks.h"
 
-#include "ChannelFile.h"
-
 #include <QCheckBox>
 #include <QPushButton>
 
@@ -51,10 +49,9 @@ QCheckBox* TChannelChecks::Box(int index) const {
     return index >= 0 && index < BoxCount() ? boxes_[size_t(index)] : nullptr;
 }
 
-void ShowPlayOutcome(QPushButton& button, uint8_t state) {
-    const bool paused = state != PlayOn;
-    button.setText(paused ? QStringLiteral(">") : QStringLiteral("||"));
-    button.setToolTip(paused ? QStringLiteral("恢复播放") : QStringLiteral("暂停播放"));
+void ShowPlayState(QPushButton& button, bool playing) {
+    button.setText(playing ? QStringLiteral("||") : QStringLiteral(">"));
+    button.setToolTip(playing ? QStringLiteral("暂停播放") : QStringLiteral("恢复播放"));
 }
 
 }  // namespace tessora

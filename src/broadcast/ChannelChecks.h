@@ -40,8 +40,8 @@ private:
     std::vector<QCheckBox*> boxes_;
 };
 
-// The play button after a pause-or-resume over the taken channels: ">" with "恢复播放" once
-// paused, "||" with "暂停播放" once playing.
-void ShowPlayOutcome(QPushButton& button, uint8_t state);
+// The play button as the taken channels stand: "||" with "暂停播放" while one of them plays (a
+// press pauses it), ">" with "恢复播放" while none does (a press plays them).
+void ShowPlayState(QPushButton& button, bool playing);
 
 }  // namespace tessora

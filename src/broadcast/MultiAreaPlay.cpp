@@ -13,12 +13,13 @@ const QString kAudioFilter = QStringLiteral("音频文件 (*.mp3 *.wav *.midi *.
 
 TFormMultiArea::TFormMultiArea(TBroadcastChannels& channels, QString musicDirectory, ChooseAudioFile chooseFile,
                                QWidget* parent)
-    : TOverrideWindow(channels, QString(), TOverrideKind::AllCall, QStringLiteral("全呼广播"), QStringLiteral(">"), 155, parent),
+    : TOverrideWindow(channels, QString(), TOverrideKind::AllCall, QStringLiteral("全呼广播"), 155, parent),
       musicDirectory_(std::move(musicDirectory)),
       chooseFile_(std::move(chooseFile)) {
     tCurFile = new QLabel(QStringLiteral("当前曲目"), this);
     tCurFile->setGeometry(10, 128, TChannelChecks::kWidth, 20);
-    tStop = new QPushButton(QStringLiteral("||"), this);
+    tStop = new QPushButton(QStringLiteral("■"), this);
+    tStop->setToolTip(QStringLiteral("停止"));
     tStop->setGeometry(55, 155, 40, 25);
     tOpen = new QPushButton(QStringLiteral("..."), this);
     tOpen->setGeometry(100, 155, 40, 25);
@@ -34,12 +35,12 @@ void TFormMultiArea::tOpenClick() {
     if (path.isEmpty()) return;
     tCurFile->setText(path);
     session_.SetFile(path);
+    ShowButtons();
 }
 
 void TFormMultiArea::tStopClick() {
-    if (!session_.Stop()) return;
-    tStop->setText(QStringLiteral("■"));
-    tStop->setToolTip(QStringLiteral("停止"));
+    session_.Stop();
+    ShowButtons();
 }
 
 }  // namespace tessora

@@ -21,7 +21,7 @@ void TOverrideSession::SetTaken(int index, bool taken) {
     const bool alarm = kind_ == TOverrideKind::Alarm;
     if (taken) {
         stateBefore_[size_t(index)] = channels_.ChannelPlayState(index);
-        channels_.TakeOver(index, file_, alarm);
+        channels_.TakeOver(index, file_, alarm, alarm ? QStringLiteral("告警") : QStringLiteral("全呼"));
         // An alarm that stays silent where someone had stopped a channel is no alarm.
         if (alarm && stateBefore_[size_t(index)] != PlayOn) channels_.SetChannelPlayState(index, PlayOn);
     } else {
@@ -45,6 +45,12 @@ std::optional<uint8_t> TOverrideSession::TogglePlay() {
         last = next;
     }
     return last;
+}
+
+bool TOverrideSession::AnyPlaying() const {
+    for (int i = 0; i < ChannelCount(); ++i)
+        if (taken_[size_t(i)] && channels_.ChannelPlayState(i) == PlayOn) return true;
+    return false;
 }
 
 bool TOverrideSession::Stop() {

@@ -39,6 +39,8 @@ public:
     // Pauses each taken channel that plays and resumes each that is paused or stopped, in channel
     // order. The state the last taken channel ended in, or none when no channel is taken.
     std::optional<uint8_t> TogglePlay();
+    // True when a taken channel is set to play (not paused, not stopped).
+    bool AnyPlaying() const;
     // Stops every taken channel that is not stopped yet; true when one was.
     bool Stop();
     // Every taken channel of an alarm repeats its file again (opening a file ends a channel's

@@ -20,6 +20,9 @@ public:
 
     // Pauses or resumes the held channels.
     void tPlayClick();
+    // The play button follows the held channels at every moment: what it shows is what a press
+    // undoes. Run after every command and by a timer, for changes made elsewhere.
+    void ShowButtons();
 
     QPushButton* tPlay;
     QPushButton* btnExit;
@@ -27,7 +30,7 @@ public:
 protected:
     // `bottom`: the top of the row of buttons.
     TOverrideWindow(TBroadcastChannels& channels, const QString& file, TOverrideKind kind, const QString& title,
-                    const QString& playCaption, int bottom, QWidget* parent);
+                    int bottom, QWidget* parent);
 
     // Once, at the first show.
     virtual void FormShow() = 0;

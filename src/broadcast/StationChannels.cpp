@@ -18,7 +18,9 @@ uint8_t TStationChannels::ChannelPlayState(int index) const {
 
 void TStationChannels::SetChannelPlayState(int index, uint8_t state) { station_.SetPlayState(index, state); }
 
-void TStationChannels::TakeOver(int index, const QString& file, bool loop) { station_.TakeOver(index, file, loop); }
+void TStationChannels::TakeOver(int index, const QString& file, bool loop, const QString& holder) {
+    station_.TakeOver(index, file, loop, holder);
+}
 
 void TStationChannels::SetOverrideFile(int index, const QString& file) { station_.SetOverrideFile(index, file); }
 

@@ -15,7 +15,7 @@ public:
     QString ChannelTitle(int index) const override;
     uint8_t ChannelPlayState(int index) const override;
     void SetChannelPlayState(int index, uint8_t state) override;
-    void TakeOver(int index, const QString& file, bool loop) override;
+    void TakeOver(int index, const QString& file, bool loop, const QString& holder) override;
     void SetOverrideFile(int index, const QString& file) override;
     void SetLoop(int index, bool loop) override;
     void GiveBack(int index) override;

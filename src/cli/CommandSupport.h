@@ -15,6 +15,13 @@ inline void RequireArguments(const QStringList& args, qsizetype count, const QSt
 
 inline void WriteRecord(QTextStream& out, const QStringList& fields) { out << TabRecord(fields) << '\n'; }
 
+// One line on stderr for what a command could not read while it goes on with the rest.
+inline void Warn(const QString& message) {
+    QTextStream err(stderr);
+    err.setEncoding(QStringConverter::Utf8);
+    err << "tessora-cli: " << message << '\n';
+}
+
 // Runs a file operation, turning its error into one line naming the file.
 template <typename Operation>
 auto WithFileErrors(Operation operation) {

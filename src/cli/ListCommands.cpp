@@ -77,12 +77,14 @@ int Channels(const QStringList& args, CliIO& io) {
     TChannelFile file;
     const ChannelLoadResult result = file.LoadChannels(args[0]);
     if (!result.Complete) throw CliError(result.Error);
+    if (!result.Damage.isEmpty())
+        Warn("the channel file is damaged: " + args[0] + ": " + result.Damage + "; listing the channels read before it");
     for (const LoadedChannel& loaded : result.Channels) {
         const ChannelConfig& c = loaded.Config;
         WriteRecord(io.out, {c.Title, QString::number(c.SoundCard), QString::number(c.PlayState),
                              QString::number(c.PlayMode), QString::number(c.Volume), c.DayListFile, c.PeriodicListFile});
     }
-    return 0;
+    return result.Damage.isEmpty() ? 0 : 1;
 }
 
 // One item line: Title, Start, End, Kind, Source, Loop, PlayOrder, Memo (the memo may be left off).
@@ -219,7 +221,9 @@ std::vector<CliCommand> listCommands() {
          Due},
         {"channels", "channels FILE.cfg",
          "One line per channel of the channel file:\n"
-         "Title  SoundCard  PlayState  PlayMode  Volume  DayListFile  PeriodicListFile.",
+         "Title  SoundCard  PlayState  PlayMode  Volume  DayListFile  PeriodicListFile.\n"
+         "A file cut short (not a whole number of records): the channels of its whole records, a\n"
+         "line on stderr saying it is damaged, and exit status 1.",
          Channels},
         {"make-list", "make-list OUT",
          "Reads items from stdin, one per line:\n"

@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace tessora {
 
@@ -20,14 +19,6 @@ QByteArray ReadWholeFile(const QString& path) {
     QByteArray contents = file.readAll();
     if (file.error() != QFileDevice::NoError) throw EFileError(path, file.errorString());
     return contents;
-}
-
-void WriteFileAtomically(const QString& path, const QByteArray& contents) {
-    if (QFileInfo(path).isDir()) throw EFileError(path, "Is a folder, not a file");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) throw EFileError(path, file.errorString());
-    if (file.write(contents) != contents.size() || !file.commit())
-        throw EFileError(path, file.errorString());
 }
 
 QString WithExtension(const QString& path, const QString& extension) {

@@ -53,6 +53,8 @@ private:
 
 }  // namespace
 
+int GaugeLevel(float amplitude) { return int(std::sqrt(std::clamp(amplitude, 0.0f, 1.0f)) * 100); }
+
 TAnalysis::TAnalysis(PlayerChannel& channel, int32_t points, int32_t frames) : channel_(channel) {
     ChannelCount = channel.Channels() > 1 ? 2 : 1;
     Points = std::max<int32_t>(1, points);

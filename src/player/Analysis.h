@@ -8,6 +8,9 @@ namespace tessora {
 
 class PlayerChannel;
 
+// An amplitude (a fraction of full scale, 0..1) on the gauges' scale, 0..100.
+int GaugeLevel(float amplitude);
+
 class TAnalysis {
 public:
     // Groups the player asks for in one pass; with the channel's sample rate as `frames` a pass

@@ -16,7 +16,7 @@ const QStringList kAudioExtensions = {QStringLiteral(".mp3"), QStringLiteral(".w
 constexpr QDir::Filters kEverything = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
 constexpr QDir::SortFlags kByName = QDir::Name | QDir::IgnoreCase;
 
-void Scan(const QString& folder, QStringList& list, QSet<QString>& visited) {
+void Scan(const QString& folder, QStringList& list, QStringList* notRegular, QSet<QString>& visited) {
     const QFileInfo self(folder);
     if (!self.isDir()) return;
     const QString canonical = self.canonicalFilePath();
@@ -27,10 +27,16 @@ void Scan(const QString& folder, QStringList& list, QSet<QString>& visited) {
     const QFileInfoList entries = QDir(folder).entryInfoList(kEverything, kByName);
     // A folder named like an audio file cannot be played: only files are taken here, and
     // such a folder is entered below like any other.
+    for (const QFileInfo& entry : entries) {
+        if (!IsAudioFileName(entry.fileName())) continue;
+        if (entry.isFile())
+            list << prefix + entry.fileName();
+        else if (notRegular && !entry.isDir())
+            *notRegular << prefix + entry.fileName();
+    }
     for (const QFileInfo& entry : entries)
-        if (entry.isFile() && IsAudioFileName(entry.fileName())) list << prefix + entry.fileName();
-    for (const QFileInfo& entry : entries)
-        if (entry.isDir() && !entry.fileName().startsWith('.')) Scan(prefix + entry.fileName(), list, visited);
+        if (entry.isDir() && !entry.fileName().startsWith('.'))
+            Scan(prefix + entry.fileName(), list, notRegular, visited);
 }
 
 }  // namespace
@@ -39,9 +45,9 @@ bool IsAudioFileName(const QString& name) {
     return kAudioExtensions.contains(LowerExtension(name));
 }
 
-void ScanAudioFiles(const QString& folder, QStringList& list) {
+void ScanAudioFiles(const QString& folder, QStringList& list, QStringList* notRegular) {
     QSet<QString> visited;
-    Scan(folder, list, visited);
+    Scan(folder, list, notRegular, visited);
 }
 
 int NextFolderIndex(int current, int count, bool randomOrder, FolderRandom& random) {

@@ -15,7 +15,10 @@ bool IsAudioFileName(const QString& name);
 // folder's own files, by name, before those of its subfolders, by name. Subfolders whose names
 // begin with "." are not entered, nor a folder reached a second time through a link. A folder
 // that cannot be listed adds nothing.
-void ScanAudioFiles(const QString& folder, QStringList& list);
+// `notRegular`, when given, gets the paths of entries with an audio file's name that are
+// neither a file nor a folder (a pipe, a device, a link that leads nowhere): folder play passes
+// over them, the pre-flight check names them.
+void ScanAudioFiles(const QString& folder, QStringList& list, QStringList* notRegular = nullptr);
 
 using FolderRandom = std::mt19937;
 

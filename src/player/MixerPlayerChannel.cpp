@@ -64,6 +64,7 @@ public:
         return channel_->GetPlayingData(offset, count);
     }
     void ReleasePlayingData() override { channel_->ReleasePlayingData(); }
+    float TakeOutputPeak() override { return channel_->TakeOutputPeak(); }
 
 private:
     void UseSoundCard() {

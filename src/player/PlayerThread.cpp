@@ -286,6 +286,8 @@ void TListPlayer::ResumeIfHeld() {
         EndOfPlay();
         return;
     }
+    // What went out while nothing was logged (an override's file) is no part of this sound.
+    if (!sounding_) channel_->TakeOutputPeak();
     channel_->Play();
     if (state == PlayerChannel::Paused && sounding_)
         ReportSounding(AsRunEventKind::Resume);
@@ -328,6 +330,8 @@ void TListPlayer::PlayOpened(bool loop) {
         channel_->SetLoop(loop);
         // Before Play, so that the file does not begin at full level.
         channel_->SetVolume(ChannelVolume(Volume));
+        // What went out while nothing was logged (an override's file) is no part of this sound.
+        if (!sounding_) channel_->TakeOutputPeak();
         // Paused or stopped while it opened: it waits, open, for the play button.
         if (PlayState == PlayOn) channel_->Play();
     } catch (const std::exception& e) {
@@ -420,9 +424,6 @@ void TListPlayer::BeginSounding() {
         sounding_->item = CurrentItem.Index;
         sounding_->itemTitle = CurrentItem.Title;
     }
-    // A file shorter than a tick may end before the next one measures it: the sound just
-    // ahead of the cursor is measured now.
-    if (analysis_ && analysedFile_ == sounding_->file) MeasureLevels();
     QString delay;
     if (sounding_->item) delay = QString::number(MsOfDay(Clock()) - TimeOfDayMs(CurrentItem.StartTime));
     Report(AsRunEventKind::Start, sounding_->file, delay);
@@ -430,7 +431,9 @@ void TListPlayer::BeginSounding() {
 
 void TListPlayer::EndSounding(AsRunEventKind kind) {
     if (!sounding_) return;
-    const Sounding ended = *std::exchange(sounding_, std::nullopt);
+    Sounding ended = *std::exchange(sounding_, std::nullopt);
+    // Every sample sent to the output since it began counts, however short the file.
+    if (channel_) ended.peak = std::max(ended.peak, GaugeLevel(channel_->TakeOutputPeak()));
     Tell(kind, ended.file, QString::number(ended.peak), ended.item, ended.itemTitle);
 }
 
@@ -455,8 +458,7 @@ void TListPlayer::Tell(AsRunEventKind kind, const QString& file, const QString& 
 
 void TListPlayer::UpdatePanel() {
     const bool playing = channel_ && channel_->GetState() == PlayerChannel::Playing;
-    // Measured with or without a panel: the as-run log keeps the peak.
-    if (playing) MeasureLevels();
+    // The as-run log's peak is measured where the samples go out: the gauges are for a panel.
     if (!panel_) return;
     if (!channel_) {
         panel_->SetCaption(Title + kFailedMark + channelError_);
@@ -464,9 +466,10 @@ void TListPlayer::UpdatePanel() {
         return;
     }
     // A channel that is not sounding shows no level: the last one would look like sound.
-    if (playing)
+    if (playing) {
+        MeasureLevels();
         ShowLevels();
-    else
+    } else
         panel_->SetGauges(0, 0);
     WriteTexts();
     if (failure_ && PlayState == PlayOn && failure_->mode == PlayMode) ShowFailure();
@@ -476,8 +479,6 @@ void TListPlayer::MeasureLevels() {
     // A file opened behind the player's back (an override) gets its own analyser here.
     if (!analysis_ || analysedFile_ != channel_->FileName()) ReplaceAnalysis();
     analysis_->Analyse();
-    if (sounding_ && sounding_->file == channel_->FileName())
-        sounding_->peak = std::max({sounding_->peak, int(analysis_->Levels[0] * 100), int(analysis_->Levels[1] * 100)});
 }
 
 void TListPlayer::ShowLevels() {
@@ -487,20 +488,22 @@ void TListPlayer::ShowLevels() {
 
 void TListPlayer::WriteTexts() {
     const bool manual = PlayMode == ManualMode;
+    // A channel held by an override says so, rather than looking played by hand.
+    const QString by = manual && !TakenBy.isEmpty() ? TakenBy : QStringLiteral("手动");
     const QString playing = FileNameOf(channel_->FileName());
     QString file, list, caption;
     if (PlayState == PlayPaused) {
         file = FileNameOf(manual ? ManualFile : CurrentItem.Source);
         list = manual ? QString() : ListLabel(DayListFile);
-        caption = Title + (manual ? QStringLiteral("(手动暂停)") : QStringLiteral("(暂停)"));
+        caption = Title + (manual ? '(' + by + QStringLiteral("暂停)") : QStringLiteral("(暂停)"));
     } else if (PlayState == PlayStopped) {
         file = manual ? FileNameOf(ManualFile) : playing;
         list = manual ? QString() : ListLabel(FileNameOf(DayListFile));
-        caption = Title + (manual ? QStringLiteral("手动停止") : QStringLiteral("(停止)"));
+        caption = Title + (manual ? by + QStringLiteral("停止") : QStringLiteral("(停止)"));
     } else {
         file = playing;
         list = manual ? QString() : ListLabel(FileNameOf(DayListFile));
-        caption = manual ? Title + QStringLiteral("手动播放") : Title + '-' + CurrentItem.Title;
+        caption = !manual ? Title + '-' + CurrentItem.Title : Title + (TakenBy.isEmpty() ? QStringLiteral("手动播放") : TakenBy);
     }
     if (!list.isEmpty() && !DayList.Damage.isEmpty()) list += kDamagedListMark;
     if (!manual && !CalendarTrouble.isEmpty()) list += kCalendarTroubleMark;

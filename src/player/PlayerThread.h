@@ -79,6 +79,9 @@ public:
     // Lends up to `count` bytes of the sound about to be played; ReleasePlayingData ends the loan.
     virtual TPlayingData GetPlayingData(uint32_t offset, uint32_t count) = 0;
     virtual void ReleasePlayingData() = 0;
+    // The highest level of any sample sent to the output since the last call, 0..1 of full
+    // scale (see TSoundMixerChannel::TakeOutputPeak); a channel that does not measure says 0.
+    virtual float TakeOutputPeak() { return 0; }
     // Called on the GUI thread when a file has played to its end (the channel stopped and rewound).
     std::function<void()> OnEnd;
     // Called on the GUI thread when the file could not be read on while playing (the channel
@@ -110,6 +113,9 @@ public:
     // The manual file repeats without a gap from its first play (an override that loops, the
     // alarm); a single file chosen by hand plays once.
     bool ManualLoop = false;
+    // The override that holds the channel ("全呼", "告警"), named in the panel's title; empty
+    // when none does.
+    QString TakenBy;
     int32_t FolderIndex = 0;
     QStringList FolderFiles;
     int32_t SoundCard = 0;
@@ -190,7 +196,7 @@ private:
         QString file;
         std::optional<int32_t> item;
         QString itemTitle;
-        int peak = 0;  // the highest level heard, 0..100
+        int peak = 0;  // the highest level sent to the output, 0..100 (the gauges' scale)
     };
 
     void LoadDayListFile(const QString& path) override;

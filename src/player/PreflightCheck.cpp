@@ -58,6 +58,12 @@ QString IndexList(const std::vector<int32_t>& indexes) {
     return texts.join(QStringLiteral(", "));
 }
 
+QString NotRegularReason(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isSymLink() && !info.exists()) return QStringLiteral("A link that leads nowhere");
+    return QStringLiteral("Not a regular file");
+}
+
 class ChannelCheck {
 public:
     ChannelCheck(int channel, const ChannelConfig& config, const CheckEnvironment& environment,
@@ -159,8 +165,11 @@ private:
             Add(&item, CheckProblem::FolderEmpty, QStringLiteral("no such folder: ") + item.Source, item.Source);
             return;
         }
-        QStringList files;
-        ScanAudioFiles(item.Source, files);
+        QStringList files, notRegular;
+        ScanAudioFiles(item.Source, files, &notRegular);
+        // Folder play passes over a pipe or a device with an audio file's name: it never sounds.
+        for (const QString& entry : notRegular)
+            Add(&item, CheckProblem::FileUnplayable, entry + ": " + NotRegularReason(entry), entry);
         if (files.isEmpty()) {
             Add(&item, CheckProblem::FolderEmpty,
                 item.Source + QStringLiteral(" holds no .mp3, .wav, .mid or .wma file"), item.Source);
@@ -178,7 +187,7 @@ private:
         // A pipe or a device could hold the reader for ever: only plain files are opened.
         const std::optional<QString> answer = QFileInfo(path).isFile()
                                                   ? environment_.WhyUnplayable(path)
-                                                  : std::optional<QString>(QStringLiteral("Not a regular file"));
+                                                  : std::optional<QString>(NotRegularReason(path));
         readerAnswers_.insert(path, answer);
         return answer;
     }

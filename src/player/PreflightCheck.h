@@ -27,6 +27,8 @@ inline const QString FolderEmpty = QStringLiteral("folder-empty");        // no 
 inline const QString NeverDue = QStringLiteral("never-due");              // earlier items cover its whole time
 inline const QString BadTimes = QStringLiteral("bad-times");              // start not before end
 inline const QString NoDevice = QStringLiteral("no-device");              // the sound card is not an output
+// The channel file does not end at a whole record: channels after the cut are not known.
+inline const QString ChannelFileDamaged = QStringLiteral("channel-file-damaged");
 // The station calendar's, with Channel -1 unless they concern one channel; Detail names the line.
 inline const QString CalendarBadLine = QStringLiteral("calendar-bad-line");            // not a rule, or no such channel
 inline const QString CalendarTargetMissing = QStringLiteral("calendar-target-missing");  // its list cannot be read

@@ -9,6 +9,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tessora {
 
@@ -28,10 +29,12 @@ TStation::TStation(const QString& programFolder, PasswordStore& passwords, Playe
       settingsStore_(programFolder_, passwords),
       calendarWatch_(programFolder_ + kCalendarFileName) {
     // Told on the log's own thread: the window hears of it on this one.
+    // A fault of the log and its end: on stderr at once, for whoever watches the station's
+    // output, and in the window.
     asRunLog_ = std::make_unique<TAsRunLog>(programFolder_ + kAsRunFolderName, QDate::currentDate(), [this](const QString& message) {
-        QMetaObject::invokeMethod(
-            this, [this, message] { emit Alert(QStringLiteral("The as-run log cannot be written: ") + message); },
-            Qt::QueuedConnection);
+        std::fprintf(stderr, "tessora: %s\n", message.toUtf8().constData());
+        std::fflush(stderr);
+        QMetaObject::invokeMethod(this, [this, message] { emit Alert(message); }, Qt::QueuedConnection);
     });
     LogEvent(kStationChannel, AsRunEventKind::Startup);
     dayTimer_.setInterval(kDayTimerMs);
@@ -281,9 +284,10 @@ void TStation::UseListFile(int index, const QString& path, bool backToList) {
     emit ChannelChanged(index);
 }
 
-void TStation::TakeOver(int index, const QString& file, bool loop) {
+void TStation::TakeOver(int index, const QString& file, bool loop, const QString& holder) {
     TListPlayer* p = PlayerAt(index);
     if (!p) return;
+    p->TakenBy = holder;
     p->SavedPlayMode = p->PlayMode;
     p->PlayMode = ManualMode;
     p->ManualFile = file;
@@ -309,6 +313,7 @@ void TStation::GiveBack(int index) {
     if (!p) return;
     p->PlayMode = p->SavedPlayMode;
     p->ManualLoop = false;
+    p->TakenBy.clear();
     if (p->PlayMode == ManualMode) p->ManualFile.clear();
     LogEvent(index, AsRunEventKind::Giveback);
     // The override's file stops now rather than at the next tick; closing also ends its loop.

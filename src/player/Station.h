@@ -124,7 +124,8 @@ public:
     // and play `file` on it, once or looping from its first play; change the file they play;
     // give it back. The play state is left as it is: a paused or stopped channel stays silent
     // until it is played.
-    void TakeOver(int index, const QString& file, bool loop);
+    // `holder` names the override on the channel's panel ("全呼", "告警") while it holds it.
+    void TakeOver(int index, const QString& file, bool loop, const QString& holder = QString());
     void SetOverrideFile(int index, const QString& file);
     // Keeps the sound channel's loop on or off (opening a file turns it off).
     void SetLoop(int index, bool loop);

@@ -60,6 +60,11 @@ ChannelLoadResult TChannelFile::LoadChannels(const QString& path) {
             }
             result.Channels.push_back(std::move(channel));
         }
+        if (const qsizetype rest = contents.size() % static_cast<qsizetype>(L::Size); rest != 0)
+            result.Damage = QString("%1 bytes is not a whole number of %2-byte channel records (%3 bytes left over)")
+                                .arg(contents.size())
+                                .arg(L::Size)
+                                .arg(rest);
         result.Complete = true;
     } catch (const EFileError& e) {
         result.Error = e.Path + ": " + e.Message;

@@ -57,6 +57,9 @@ struct ChannelLoadResult {
     std::vector<LoadedChannel> Channels;  // the channels read before any failure
     bool Complete = false;
     QString Error;  // why the load stopped, when it did
+    // Bytes after the last whole record (a file cut short): they are not a channel, and the
+    // channels read are all that could be read. Empty when the file ends at a record.
+    QString Damage;
 };
 
 using PeriodicListReader = std::function<PeriodicList(const QString& path)>;

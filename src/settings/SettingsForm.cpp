@@ -50,9 +50,9 @@ SettingsFormFields FieldsFromSettings(const SystemSettings& s) {
 
 SettingsFormResult SettingsFromFields(const SettingsFormFields& f, const SystemSettings& current) {
     const std::optional<double> time = ParseShutDownTime(f.ShutDownTime);
-    if (!time) return {std::nullopt, QString("'%1' is not a valid time").arg(f.ShutDownTime)};
+    if (!time) return {std::nullopt, QStringLiteral("“%1”不是有效的时间（时:分:秒，如 17:00:00）").arg(f.ShutDownTime)};
     const std::optional<int32_t> interval = ParseInteger(f.PlayingInterval);
-    if (!interval) return {std::nullopt, QString("'%1' is not a valid integer value").arg(f.PlayingInterval)};
+    if (!interval) return {std::nullopt, QStringLiteral("“%1”不是有效的整数").arg(f.PlayingInterval)};
     if (!StorableInSettingsFile(f)) return {std::nullopt, ItemProblemText(ItemProblem::NotGbk).Chinese};
 
     SystemSettings s = current;

@@ -11,6 +11,8 @@
 namespace tessora {
 
 inline const QString kDefaultSystemName = QStringLiteral("Tessora多通道智能广播系统");
+// The application's own title, for message boxes (the window caption is the system name alone).
+inline const QString kApplicationTitle = QStringLiteral("多通道智能广播系统");
 inline const QString kSettingsFileName = QStringLiteral("Tessora.ini");
 inline const QString kSettingsSection = QStringLiteral("tessora");
 

@@ -7,9 +7,11 @@
 
 namespace tessora {
 
-// True when the time of day of `now` lies less than five whole minutes before or after the time
-// of day of `shutDownTime` (both date-time values; their date parts are ignored). The distance is
-// taken within one day, with no wrap at midnight: 23:59 and 00:02 are 1437 minutes apart.
+// True when the time of day of `now` is the time of day of `shutDownTime` or lies less than five
+// minutes after it (both date-time values; their date parts are ignored). Never before it: a
+// school that sets 17:00 still hears its 16:58 bell. The five minutes after let a station that was
+// started, or had the setting switched on, a little late still power off; they run on past
+// midnight, so 23:58 is due at 00:01.
 bool ShutdownCheck(double now, double shutDownTime);
 
 // Asks the platform to power the computer off. A request returns at once; a refused one is

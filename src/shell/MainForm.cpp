@@ -4,6 +4,7 @@
 #include "ChannelPanel.h"
 #include "ChannelPanelBinder.h"
 #include "ClockText.h"
+#include "ElideMiddle.h"
 #include "FileError.h"
 #include "FileNames.h"
 #include "LEDLabel.h"
@@ -19,6 +20,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
 #include <QHeaderView>
 #include <QLabel>
@@ -48,6 +50,8 @@ const QString kPeriodicListFilter = QStringLiteral("周期列表 (*.lsm)");
 const QString kListHeading = QStringLiteral("播放列表");
 // Marks the current item's row in the playing list.
 const QString kCurrentMark = QStringLiteral("▶ ");
+// The playing list's 节目源 column.
+constexpr int kSourceColumn = 3;
 
 QAction* AddEntry(QMenu* menu, const QString& text, bool enabled = true) {
     QAction* action = menu->addAction(text);
@@ -69,7 +73,7 @@ MainWindowServices MainWindowServices::Platform() {
         QMessageBox::warning(parent, kApplicationTitle, text);
     };
     s.chooseFile = [](QWidget* parent, const QString& folder, const QString& filter) {
-        return QFileDialog::getOpenFileName(parent, "Open file", folder, filter);
+        return QFileDialog::getOpenFileName(parent, QStringLiteral("打开文件"), folder, filter);
     };
     s.chooseFolder = [](QWidget* parent, const QString& folder) {
         return QFileDialog::getExistingDirectory(parent, QString(), folder);
@@ -222,6 +226,9 @@ void TfrmMain::BuildAreas() {
     PlayingList->setHorizontalHeaderLabels({"标题", "开始", "结束", "节目源", "说明"});
     const int widths[] = {100, 100, 100, 150, 100};
     for (int c = 0; c < 5; ++c) PlayingList->setColumnWidth(c, widths[c]);
+    // One line a row: a wrapped path would be cut at the end of its second line, file name and all.
+    PlayingList->setWordWrap(false);
+    PlayingList->setItemDelegateForColumn(kSourceColumn, new TElideMiddle(PlayingList));
     PlayingList->verticalHeader()->hide();
     PlayingList->setShowGrid(true);
     PlayingList->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -244,7 +251,14 @@ void TfrmMain::FormShow() {
     if (station_.LoadChannels())
         station_.StartChannels();
     else
-        services_.showMessage(this, station_.ChannelFileError());
+        services_.showMessage(this, ChannelFileProblemText(station_.ChannelFilePath(), station_.ChannelFileError()));
+}
+
+QString ChannelFileProblemText(const QString& channelFile, const QString& error) {
+    // A station's first start: no channel file yet is no fault, just nothing set up.
+    if (!QFileInfo::exists(channelFile))
+        return QStringLiteral("还没有设置通道。请在菜单 文件 → 通道配置 中添加通道。");
+    return QStringLiteral("无法读取通道配置：%1").arg(error);
 }
 
 void TfrmMain::ApplySettings() {
@@ -346,6 +360,8 @@ ChannelPanelView* TfrmMain::BuildChannelPanel(int index) {
     connect(panel->tMenuBtn, &TMenuButton::openClicked, this, [this, index] { OpenClick(index); });
     if (index >= static_cast<int>(panels_.size())) panels_.resize(index + 1, nullptr);
     panels_[index] = panel;
+    // Until a panel is clicked the playing list shows the first channel's day, not nothing.
+    if (listChannel_ < 0) ShowDayList(index);
     FitChannelsArea();
     panel->show();
     return panel;

@@ -37,8 +37,9 @@ class TFormPlayerSetting;
 class TFormList;
 class TLEDLabel;
 
-// The application's own title, for message boxes (the window caption is the system name alone).
-inline const QString kApplicationTitle = QStringLiteral("多通道智能广播系通");
+// The message at start when the channel file could not be read: a station that has none yet is
+// told how to set channels up; otherwise the reason.
+QString ChannelFileProblemText(const QString& channelFile, const QString& error);
 
 // What the main window asks of the platform; tests put their own in.
 struct MainWindowServices {

@@ -26,6 +26,9 @@ void TfrmMain::CreateDialogs() {
     skins_->Follow(FormPlayerConfig, TSkinSet::Follows::Start);
     skins_->Follow(Form5, TSkinSet::Follows::Start);
     FormPlayerSetting = new TFormPlayerSetting(services_.chooseFolder, services_.tell, this);
+    // The style sheet reaches a child dialog, the palette does not: without it a dark skin's
+    // light text would stand on the platform's white fields.
+    skins_->Follow(FormPlayerSetting, TSkinSet::Follows::Current);
 }
 
 void TfrmMain::ChannelConfigCommand() {

@@ -1,6 +1,7 @@
 #include "PlayerConfig.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -10,6 +11,11 @@
 namespace tessora {
 
 namespace {
+
+// The labels stand between the channel list and their fields.
+constexpr int kLabelLeft = 180;
+constexpr int kFieldLeft = 212;
+constexpr int kFieldWidth = 149;
 
 template <typename Control>
 Control* Place(Control* control, const QString& name, int left, int top, int width, int height) {
@@ -23,18 +29,23 @@ Control* Place(Control* control, const QString& name, int left, int top, int wid
 TFormPlayerConfig::TFormPlayerConfig(PlayerConfigCommands commands, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), commands_(std::move(commands)) {
     setObjectName("FormPlayerConfig");
-    setWindowTitle("FormPlayerConfig");
+    setWindowTitle("通道配置");
     setFixedSize(405, 326);
     auto* pages = Place(new QTabWidget(this), "PageControl1", 16, 16, 377, 249);
     auto* page = new QWidget;
     pages->addTab(page, "音源");
     lstPlayer = Place(new QListWidget(page), "lstPlayer", 16, 8, 153, 209);
-    txtPlayerTitle = Place(new QLineEdit(page), "txtPlayerTitle", 200, 40, 161, 20);
-    txtPlayerTitle->setAccessibleName("名称");
-    cboCard = Place(new QComboBox(page), "cboCard", 200, 72, 161, 20);
-    cboCard->setAccessibleName("声卡");
-    txtPlayerMemo = Place(new QLineEdit(page), "txtPlayerMemo", 200, 104, 161, 20);
-    txtPlayerMemo->setAccessibleName("备注");
+    txtPlayerTitle = Place(new QLineEdit(page), "txtPlayerTitle", kFieldLeft, 40, kFieldWidth, 20);
+    cboCard = Place(new QComboBox(page), "cboCard", kFieldLeft, 72, kFieldWidth, 20);
+    txtPlayerMemo = Place(new QLineEdit(page), "txtPlayerMemo", kFieldLeft, 104, kFieldWidth, 20);
+    // Each field says what it holds, on the screen and to a screen reader.
+    const std::pair<QWidget*, QString> fields[] = {{txtPlayerTitle, "名称"}, {cboCard, "声卡"}, {txtPlayerMemo, "备注"}};
+    for (const auto& [field, text] : fields) {
+        auto* label = new QLabel(text, page);
+        label->setGeometry(kLabelLeft, field->y(), kFieldLeft - kLabelLeft - 4, field->height());
+        label->setBuddy(field);
+        field->setAccessibleName(text);
+    }
     btnAdd = Place(new QPushButton("添加", page), "btnAdd", 256, 192, 49, 25);
     btnDelete = Place(new QPushButton("删除", page), "btnDelete", 312, 192, 49, 25);
     btnConfirm = Place(new QPushButton("确认", this), "btnConfirm", 256, 272, 49, 25);

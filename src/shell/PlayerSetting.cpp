@@ -70,6 +70,8 @@ QWidget* TFormPlayerSetting::BuildSystemPage() {
     editShutDownTime = Place(new QLineEdit(page), "editShutDownTime", 120, 156, 150, 20);
     editShutDownTime->setInputMask(QtInputMask(kShutDownTimeMask));
     editShutDownTime->setText("00:00:00");
+    // When exactly the computer goes off, so nobody sets it early to be safe.
+    AddLabel(page, "到设定时间才关机，绝不提前；其后五分钟内仍会关机", 56, 186)->setObjectName("lblShutDownRule");
     return page;
 }
 

@@ -2,6 +2,7 @@
 // days removed, and a folder that cannot take them said once without stopping anything.
 #include "AsRunLog.h"
 
+#include "AsRunLogTestSupport.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -9,9 +10,9 @@
 #include <sys/stat.h>
 
 #include <atomic>
-#include <mutex>
 
 using namespace tessora;
+using namespace tessora::test;
 using namespace std::chrono_literals;
 
 namespace {
@@ -27,27 +28,6 @@ AsRunEvent Event(const QDate& date, int channel, AsRunEventKind kind, const QStr
     e.Detail = detail;
     return e;
 }
-
-QStringList LinesOf(const QByteArray& contents) {
-    QStringList lines = QString::fromUtf8(contents).split('\n');
-    EXPECT_EQ(lines.takeLast(), "") << "every line ends with its line end";
-    return lines;
-}
-
-struct Failures {
-    std::mutex mutex;
-    QStringList said;
-    TAsRunLog::FailureHandler Handler() {
-        return [this](const QString& message) {
-            std::lock_guard lock(mutex);
-            said << message;
-        };
-    }
-    QStringList Said() {
-        std::lock_guard lock(mutex);
-        return said;
-    }
-};
 
 }  // namespace
 
@@ -97,29 +77,34 @@ TEST(AsRunLog, RemovesTheDaysOlderThanFourHundredAtStart) {
                                  "notes.txt"}));
 }
 
-TEST(AsRunLog, AFolderThatCannotTakeTheLinesIsSaidOnceAndLaterLinesStillGoIn) {
+TEST(AsRunLog, AFolderThatCannotTakeTheLinesIsSaidOnceAndTheLinesGoInOnceItIsMended) {
     TempFolder dir;
     dir.Write("asrun");  // a file where the folder should be
-    Failures failures;
+    Notices failures;
     TAsRunLog log(dir.Path("asrun"), kToday, failures.Handler());
     for (int i = 0; i < 5; ++i) log.Write(Event(kToday, i, AsRunEventKind::Start, "0"));
     ASSERT_TRUE(log.WaitUntilWritten(10s));
+    EXPECT_TRUE(log.Failing());
     ASSERT_EQ(failures.Said().size(), 1);
     EXPECT_TRUE(failures.Said()[0].contains("asrun")) << failures.Said()[0].toStdString();
 
-    // Mended: the next lines are written, and nothing is said again.
+    // Mended: the kept lines and the next ones are written, in order, and the end is said once.
     ASSERT_TRUE(QFile::remove(dir.Path("asrun")));
     log.Write(Event(kToday, 7, AsRunEventKind::End, "50"));
-    ASSERT_TRUE(log.WaitUntilWritten(10s));
-    EXPECT_EQ(LinesOf(dir.Read("asrun/2026-12-10.tsv")), QStringList{FormatAsRunLine(Event(kToday, 7, AsRunEventKind::End, "50"))});
-    EXPECT_EQ(failures.Said().size(), 1);
+    ASSERT_TRUE(log.WaitUntilCaughtUp(10s));
+    QStringList expected;
+    for (int i = 0; i < 5; ++i) expected << FormatAsRunLine(Event(kToday, i, AsRunEventKind::Start, "0"));
+    expected << FormatAsRunLine(Event(kToday, 7, AsRunEventKind::End, "50"));
+    EXPECT_EQ(LinesOf(dir.Read("asrun/2026-12-10.tsv")), expected);
+    EXPECT_EQ(failures.Said().size(), 2);
+    EXPECT_FALSE(log.Failing());
 }
 
 TEST(AsRunLog, APipeInTheFilesPlaceIsRefusedWithoutWaitingOnIt) {
     TempFolder dir;
     dir.MakeFolder("asrun");
     ASSERT_EQ(::mkfifo(dir.Path("asrun/2026-12-10.tsv").toLocal8Bit().constData(), 0600), 0);
-    Failures failures;
+    Notices failures;
     TAsRunLog log(dir.Path("asrun"), kToday, failures.Handler());
     log.Write(Event(kToday, 0, AsRunEventKind::Start, "0"));
     ASSERT_TRUE(log.WaitUntilWritten(10s));

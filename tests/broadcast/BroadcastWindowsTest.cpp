@@ -9,6 +9,8 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include <functional>
+
 using namespace tessora;
 using tessora::test::FakeBroadcastChannels;
 
@@ -86,7 +88,8 @@ private slots:
         channels.channels[1].state = PlayStopped;
         auto window = AllCall(channels);
         QCOMPARE(window->tPlay->text(), QString(">"));
-        QCOMPARE(window->tStop->text(), QString("||"));
+        QCOMPARE(window->tStop->text(), QString("■"));
+        QCOMPARE(window->tStop->toolTip(), QString("停止"));
         window->Checks()->Box(0)->click();
         window->Checks()->Box(1)->click();
 
@@ -100,14 +103,61 @@ private slots:
         QCOMPARE(channels.channels[0].state, PlayStopped);
         QCOMPARE(channels.channels[1].state, PlayStopped);
         QCOMPARE(window->tStop->text(), QString("■"));
-        QCOMPARE(window->tStop->toolTip(), QString("停止"));
+        QCOMPARE(window->tPlay->text(), QString(">"));
+        QCOMPARE(window->tPlay->toolTip(), QString("恢复播放"));
 
-        window->tStop->setText("x");  // all stopped already: not even the caption changes
+        channels.log.clear();  // all stopped already: nothing to do
         window->tStop->click();
-        QCOMPARE(window->tStop->text(), QString("x"));
+        QVERIFY(channels.log.isEmpty());
+        QCOMPARE(window->tStop->text(), QString("■"));
 
         window->tPlay->click();
         QCOMPARE(window->tPlay->text(), QString("||"));
+    }
+
+    // What an operator meets: the file is chosen and the call already sounds, so the play button
+    // must offer the pause, not the play; at every step it shows what the checked channels do.
+    void allCallButtonsShowTheCheckedChannelsThroughATakeOver() {
+        FakeBroadcastChannels channels(3);
+        channels.channels[2].state = PlayPaused;
+        auto window = AllCall(channels);
+        struct Step {
+            const char* what;
+            std::function<void()> act;
+            QString caption;
+        };
+        const std::vector<Step> steps = {
+            {"nothing checked", [] {}, ">"},
+            {"the paused channel checked", [&] { window->Checks()->Box(2)->click(); }, ">"},
+            {"a playing channel checked", [&] { window->Checks()->Box(0)->click(); }, "||"},
+            {"the file chosen: the call sounds", [&] {
+                 chosen = "/music/call.mp3";
+                 window->tOpen->click();
+             }, "||"},
+            // Each channel toggles by itself: one of them sounds either way, and the button says so.
+            {"toggled by the button", [&] { window->tPlay->click(); }, "||"},
+            {"toggled back", [&] { window->tPlay->click(); }, "||"},
+            {"paused from elsewhere", [&] {
+                 for (auto& c : channels.channels) c.state = PlayPaused;
+                 window->ShowButtons();
+             }, ">"},
+            {"played by the button", [&] { window->tPlay->click(); }, "||"},
+            {"paused by the button", [&] { window->tPlay->click(); }, ">"},
+            {"played from elsewhere, seen by the timer", [&] {
+                 channels.channels[0].state = PlayOn;
+             }, "||"},
+            {"the playing channel given back", [&] { window->Checks()->Box(0)->click(); }, ">"},
+            {"stopped", [&] {
+                 window->Checks()->Box(1)->click();
+                 window->tStop->click();
+             }, ">"},
+        };
+        for (const Step& step : steps) {
+            step.act();
+            QTRY_COMPARE_WITH_TIMEOUT(window->tPlay->text(), step.caption, 5000);
+            QCOMPARE(window->tPlay->toolTip(), step.caption == ">" ? QString("恢复播放") : QString("暂停播放"));
+            QVERIFY2(window->tStop->text() == "■", step.what);
+        }
     }
 
     void closingTheAllCallGivesBackEveryCheckedChannel() {
@@ -156,7 +206,9 @@ private slots:
         FakeBroadcastChannels channels(2);
         TFormAlarm window(channels, "/station/");
         window.show();
-        QCOMPARE(window.tPlay->text(), QString("停止"));
+        // The alarm sounds from the start: the button offers the pause.
+        QCOMPARE(window.tPlay->text(), QString("||"));
+        QCOMPARE(window.tPlay->toolTip(), QString("暂停播放"));
         window.tPlay->click();
         QCOMPARE(window.tPlay->text(), QString(">"));
         QCOMPARE(window.tPlay->toolTip(), QString("恢复播放"));
@@ -165,6 +217,17 @@ private slots:
         window.tPlay->click();
         QCOMPARE(window.tPlay->text(), QString("||"));
         QCOMPARE(channels.channels[1].state, PlayOn);
+        // Every channel given back: nothing of the alarm plays.
+        window.Checks()->Box(0)->click();
+        window.Checks()->Box(1)->click();
+        QCOMPARE(window.tPlay->text(), QString(">"));
+    }
+
+    void alarmOnStoppedChannelsStillShowsItSounds() {
+        FakeBroadcastChannels channels(2, PlayStopped);
+        TFormAlarm window(channels, "/station/");
+        window.show();
+        QCOMPARE(window.tPlay->text(), QString("||"));
     }
 
     void closingTheAlarmGivesBackAndStopsTheTimer() {

@@ -19,6 +19,7 @@ public:
         bool taken = false;
         QString file;
         bool loop = false;
+        QString holder;
     };
 
     explicit FakeBroadcastChannels(int count, uint8_t state = PlayOn) {
@@ -37,7 +38,8 @@ public:
         channels[size_t(index)].state = state;
         log << QStringLiteral("state %1 %2").arg(index).arg(state);
     }
-    void TakeOver(int index, const QString& file, bool loop) override {
+    void TakeOver(int index, const QString& file, bool loop, const QString& holder) override {
+        channels[size_t(index)].holder = holder;
         Channel& c = channels[size_t(index)];
         c.taken = true;
         c.file = file;

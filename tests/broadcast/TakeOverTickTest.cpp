@@ -231,5 +231,44 @@ TEST_F(TakeOverTick, AllCallBeforeAndAfterItsFileIsChosen) {
     EXPECT_TRUE(channels[0]->FileName().isEmpty());
 }
 
+// A channel held by an override says so in its panel's title, whatever its play state, and has
+// its list line back once it is given back.
+TEST_F(TakeOverTick, ThePanelTitleNamesTheOverrideAndTheListLineComesBack) {
+    StartChannels(1);
+    RunUntil(At(8, 0, 5));
+    ASSERT_EQ(panels[0]->caption, "通道1-音乐");
+    ASSERT_EQ(panels[0]->listLabel, "day.lst");
+    TStationChannels view(*station);
+    struct Held {
+        TOverrideKind kind;
+        QString file;
+        QString playing, paused, stopped;
+    };
+    for (const Held& held : {Held{TOverrideKind::AllCall, kCall, "通道1全呼", "通道1(全呼暂停)", "通道1全呼停止"},
+                             Held{TOverrideKind::Alarm, kAlarm, "通道1告警", "通道1(告警暂停)", "通道1告警停止"}}) {
+        {
+            TOverrideSession session(view, held.file, held.kind);
+            session.SetTaken(0, true);
+            RunUntil(clockMs + 1000);
+            EXPECT_EQ(panels[0]->caption, held.playing);
+            session.TogglePlay();
+            RunUntil(clockMs + 1000);
+            EXPECT_EQ(panels[0]->caption, held.paused);
+            session.Stop();
+            RunUntil(clockMs + 1000);
+            EXPECT_EQ(panels[0]->caption, held.stopped);
+            session.TogglePlay();
+            RunUntil(clockMs + 1000);
+        }
+        RunUntil(clockMs + 1000);
+        EXPECT_EQ(panels[0]->caption, "通道1-音乐");
+        EXPECT_EQ(panels[0]->listLabel, "day.lst");
+    }
+    // A file played by hand is still played by hand.
+    station->PlayFile(0, kOwn);
+    RunUntil(clockMs + 1000);
+    EXPECT_EQ(panels[0]->caption, "通道1手动播放");
+}
+
 }  // namespace
 }  // namespace tessora::test

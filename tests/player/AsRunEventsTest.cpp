@@ -21,7 +21,7 @@ public:
                          .arg(FormatTimeOfDayMs(e.Time), AsRunEventName(e.Kind), e.Item ? QString::number(*e.Item) : "-",
                               e.Detail);
         };
-        // One second of sound well away from silence: the analysis reads 70 from it.
+        // One second of sound well away from silence: the analysis and the output read 70 from it.
         channel->sound.assign(44100 * 4, 0x40);
     }
     std::vector<AsRunEvent> events;

@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
+#include <utility>
 
 namespace tessora::test {
 
@@ -107,8 +109,17 @@ void FakeChannel::Stop() {
     Log("Stop", fileName_);
 }
 
+float FakeChannel::TakeOutputPeak() {
+    if (!std::exchange(soundSent, false)) return 0;
+    int loudest = 0;
+    for (size_t i = 0; i + 1 < sound.size(); i += 2)
+        loudest = std::max(loudest, std::abs(int(int16_t(uint16_t(sound[i]) | uint16_t(sound[i + 1]) << 8))));
+    return float(loudest) / 32768;
+}
+
 void FakeChannel::Advance(uint32_t ms) {
     if (state_ != Playing) return;
+    if (ms > 0) soundSent = true;
     position_ += ms;
     if (position_ < file_.length) return;
     if (loop_) {

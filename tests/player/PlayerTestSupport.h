@@ -109,6 +109,9 @@ public:
     uint32_t BlockAlign() const override { return Channels() * BitsPerSample() / 8; }
     TPlayingData GetPlayingData(uint32_t offset, uint32_t count) override;
     void ReleasePlayingData() override { lent = false; }
+    // The loudest sample of `sound` (16-bit) once time has passed while playing: what the
+    // output would have got.
+    float TakeOutputPeak() override;
 
     void Advance(uint32_t ms);
     // Delivers the end notices held back by holdEnds, as the event loop would later.
@@ -132,7 +135,8 @@ public:
     bool holdEnds = false;           // end notices wait for DeliverHeldEnds; Open and Play drop them
     int heldEnds = 0;
     bool holdOpens = false;          // OpenAsync stays pending, as on a share that stopped answering
-    std::vector<uint8_t> sound;      // what GetPlayingData lends, from its start
+    std::vector<uint8_t> sound;      // what GetPlayingData lends, from its start; also what goes out
+    bool soundSent = false;          // time passed while playing since TakeOutputPeak
     uint32_t splitAt = UINT32_MAX;   // where the lent bytes wrap into a second region
     uint32_t lastAsked = 0;
     bool lent = false;

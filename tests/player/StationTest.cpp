@@ -340,7 +340,7 @@ TEST_F(StationTest, ALogThatCannotBeWrittenIsSaidOnce) {
     blocked.PlayFile(0, "/music/a.wav");  // no channel: nothing to log but the startup
     ASSERT_TRUE(blocked.WaitForAsRunLog(10000));
     ASSERT_TRUE(alerts.wait(5000));
-    EXPECT_TRUE(alerts[0][0].toString().startsWith("The as-run log cannot be written: ")) << alerts[0][0].toString().toStdString();
+    EXPECT_TRUE(alerts[0][0].toString().startsWith(QString::fromUtf8("播出记录无法写入："))) << alerts[0][0].toString().toStdString();
     TChannelFile().SaveChannels(blocked.ChannelFilePath(), {ChannelConfig{}});
     ASSERT_TRUE(blocked.LoadChannels());
     blocked.PlayFile(0, "/music/a.wav");

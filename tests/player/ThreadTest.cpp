@@ -1,10 +1,12 @@
 // The player's own thread on a real event loop, and the real mixer channel behind it.
+#include "Analysis.h"
 #include "CaptureAnalysis.h"
 #include "FileError.h"
 #include "PlayList.h"
 #include "PlayerTestSupport.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
@@ -311,6 +313,54 @@ TEST(PlayerMixer, AnUnknownSoundCardFallsBackToTheDefaultOutput) {
     far.SoundCard = 99;
     far.CreateChannel(1, MixerChannelFactory());
     EXPECT_NE(far.Channel(), nullptr);
+}
+
+// Bells shorter than a panel tick: the end's peak is the level of what went out, measured on
+// the output, whatever the file's length and at the channel's volume.
+TEST(PlayerMixer, TheEndOfAShortBellCarriesThePeakSentToTheOutput) {
+    TempFolder t;
+    constexpr int kOutput = 2;
+    struct Bell {
+        int ms;
+        int32_t volume;
+    };
+    for (const Bell& bell : {Bell{100, 0}, Bell{150, 0}, Bell{250, -600}, Bell{400, 0}, Bell{500, -1200}}) {
+        SCOPED_TRACE(bell.ms);
+        const QString wav = WriteTone(t.Path(QString("bell-%1.wav").arg(bell.ms)), 880, bell.ms);
+        std::vector<AsRunEvent> events;
+        const int64_t from = QDateTime::currentMSecsSinceEpoch();
+        {
+            TListPlayer player;
+            player.Title = "一号";
+            player.Volume = bell.volume;
+            player.SoundCard = kOutput;
+            player.CreateChannel(kOutput, MixerChannelFactory());
+            player.OnAsRun = [&events](const AsRunEvent& e) { events.push_back(e); };
+            player.PlayMode = ManualMode;
+            player.ManualFile = wav;
+            QSignalSpy finished(&player, &TListPlayer::Finished);
+            player.Start();
+            ASSERT_TRUE(WaitFor([&] { return player.ManualFile.isEmpty(); }));
+            player.Terminate();
+            ASSERT_TRUE(WaitFor([&] { return finished.count() == 1; }));
+        }
+        const int64_t to = QDateTime::currentMSecsSinceEpoch() + 200;
+        const auto end = std::find_if(events.begin(), events.end(),
+                                      [](const AsRunEvent& e) { return e.Kind == AsRunEventKind::End; });
+        ASSERT_NE(end, events.end()) << "the bell never ended";
+        EXPECT_EQ(end->File, wav);
+
+        // What the output got: its loudest sample, on the gauges' scale.
+        const auto capture =
+            CaptureTimeline::Load(qEnvironmentVariable("TESSORA_AUDIO").mid(8) + QString("/device-%1").arg(kOutput));
+        ASSERT_TRUE(capture);
+        ASSERT_TRUE(capture->FirstLoud(from, to)) << "the bell was not heard";
+        int heard = 0;
+        for (int64_t ms = from; ms < to; ms += 50) heard = std::max(heard, capture->QuietestPeak(ms, ms + 50, 50));
+        EXPECT_GT(heard, 1000);
+        EXPECT_NEAR(end->Detail.toInt(), GaugeLevel(float(heard) / 32768), 1)
+            << "logged " << end->Detail.toStdString() << ", heard " << heard;
+    }
 }
 
 }  // namespace

@@ -81,7 +81,11 @@ TEST_F(ChannelFileTest, CountIsTheSizeInWholeRecords) {
         const ChannelLoadResult result = file.LoadChannels(dir.Write("t.cfg", contents.left(c.bytes)));
         EXPECT_TRUE(result.Complete);
         EXPECT_EQ(result.Channels.size(), c.channels) << c.bytes;
+        // Bytes after the last whole record are no channel, and are named as damage.
+        EXPECT_EQ(result.Damage.isEmpty(), c.bytes % 580 == 0) << c.bytes;
     }
+    EXPECT_EQ(file.LoadChannels(dir.Write("t.cfg", QByteArray(1000, '\0'))).Damage,
+              "1000 bytes is not a whole number of 580-byte channel records (420 bytes left over)");
 }
 
 TEST_F(ChannelFileTest, PeriodicListReplacesTheStoredDayList) {

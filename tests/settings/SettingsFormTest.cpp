@@ -80,7 +80,7 @@ TEST_P(ShutDownTimeTest, ReadsTheMaskedText) {
     const SettingsFormResult result = SettingsFromFields(f, SampleSettings());
     if (c.hours < 0) {
         EXPECT_FALSE(result.Settings);
-        EXPECT_EQ(result.Error, QString("'%1' is not a valid time").arg(c.text));
+        EXPECT_EQ(result.Error, QString("“%1”不是有效的时间（时:分:秒，如 17:00:00）").arg(c.text));
     } else {
         ASSERT_TRUE(result.Settings);
         EXPECT_EQ(result.Settings->AutoShutDownTime, TimeValue(c.hours, c.minutes, c.seconds));
@@ -94,10 +94,10 @@ TEST(SettingsFormTest, AnInvalidFieldTakesNothing) {
         QString time, interval, name, error;
     };
     const Case cases[] = {
-        {"25:00:00", "x", "名", "'25:00:00' is not a valid time"},
-        {"08:00:00", "1.5", "名", "'1.5' is not a valid integer value"},
-        {"08:00:00", "", "名", "'' is not a valid integer value"},
-        {"08:00:00", "99999999999", "名", "'99999999999' is not a valid integer value"},
+        {"25:00:00", "x", "名", "“25:00:00”不是有效的时间（时:分:秒，如 17:00:00）"},
+        {"08:00:00", "1.5", "名", "“1.5”不是有效的整数"},
+        {"08:00:00", "", "名", "“”不是有效的整数"},
+        {"08:00:00", "99999999999", "名", "“99999999999”不是有效的整数"},
         {"08:00:00", "3", "广播😀", "含有无法保存的字符"},
     };
     for (const Case& c : cases) {

@@ -21,20 +21,26 @@ const double kSomeDay = 46000;  // a date part, which must not matter
 
 INSTANTIATE_TEST_SUITE_P(
     Times, ShutdownCheckTest,
-    ::testing::Values(ShutdownCase{"HalfASecondInsideBefore", k1700, TimeValue(16, 55, 0, 500), true},
-                      ShutdownCase{"JustOutsideBefore", k1700, TimeValue(16, 54, 59), false},
-                      ShutdownCase{"FiveMinutesBeforeExactly", k1700, TimeValue(16, 55, 0), false},
+    ::testing::Values(ShutdownCase{"FiveMinutesBefore", k1700, TimeValue(16, 55, 0), false},
+                      ShutdownCase{"TwoMinutesBeforeTheLastBell", k1700, TimeValue(16, 58, 0), false},
+                      ShutdownCase{"AMillisecondBefore", k1700, TimeValue(16, 59, 59, 999), false},
                       ShutdownCase{"AtTheSetTime", k1700, k1700, true},
-                      ShutdownCase{"LastSecondAfter", k1700, TimeValue(17, 4, 59), true},
+                      ShutdownCase{"HalfASecondAfter", k1700, TimeValue(17, 0, 0, 500), true},
+                      ShutdownCase{"StartedThreeMinutesLate", k1700, TimeValue(17, 3, 0), true},
+                      ShutdownCase{"LastMillisecondAfter", k1700, TimeValue(17, 4, 59, 999), true},
                       ShutdownCase{"FiveMinutesAfterExactly", k1700, TimeValue(17, 5, 0), false},
-                      ShutdownCase{"NoWrapAtMidnight", TimeValue(0, 2, 0), TimeValue(23, 59, 0), false},
-                      ShutdownCase{"NoWrapTheOtherWay", TimeValue(23, 58, 0), TimeValue(0, 1, 0), false},
+                      ShutdownCase{"AnHourAfter", k1700, TimeValue(18, 0, 0), false},
+                      ShutdownCase{"JustBeforeMidnightIsNotDueAfterIt", TimeValue(0, 2, 0), TimeValue(23, 59, 0), false},
+                      ShutdownCase{"TheWindowRunsPastMidnight", TimeValue(23, 58, 0), TimeValue(0, 1, 0), true},
+                      ShutdownCase{"PastMidnightWindowEnds", TimeValue(23, 58, 0), TimeValue(0, 3, 0), false},
                       ShutdownCase{"MidnightItself", 0.0, TimeValue(0, 4, 59), true},
+                      ShutdownCase{"JustBeforeMidnightSetTime", 0.0, TimeValue(23, 59, 59), false},
                       ShutdownCase{"DatePartsIgnored", kSomeDay + k1700, kSomeDay + 3 + TimeValue(17, 3, 0), true},
+                      ShutdownCase{"DatePartsIgnoredBefore", kSomeDay + k1700, kSomeDay - 2 + TimeValue(16, 57, 0), false},
                       ShutdownCase{"NoonIsFarFromMidnight", 0.0, TimeValue(12, 0, 0), false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_P(ShutdownCheckTest, DueWithinFiveMinutesEitherSide) {
+TEST_P(ShutdownCheckTest, DueFromTheSetTimeForFiveMinutes) {
     EXPECT_EQ(ShutdownCheck(GetParam().now, GetParam().setTime), GetParam().due);
 }
 
@@ -64,11 +70,11 @@ TEST_F(ScheduledShutdownTest, OffMeansNeverWhateverTheTime) {
 }
 
 TEST_F(ScheduledShutdownTest, SavesOnceThenRequestsAtEveryTickInsideTheWindow) {
-    shutdown.Tick(settings, TimeValue(16, 54, 59));
-    shutdown.Tick(settings, TimeValue(16, 55, 0));
+    // Every second of the five minutes before: the last bells still ring.
+    for (int s = 0; s < 300; ++s) shutdown.Tick(settings, TimeValue(16, 55, s));
     EXPECT_EQ(powerOff.requests, 0);
     EXPECT_EQ(saves, 0);
-    for (int s = 1; s <= 3; ++s) shutdown.Tick(settings, TimeValue(16, 55, s));
+    for (int s = 0; s < 3; ++s) shutdown.Tick(settings, TimeValue(17, 0, s));
     EXPECT_EQ(saves, 1);  // before the first request
     EXPECT_EQ(powerOff.requests, 3);
 }

@@ -92,5 +92,5 @@ TEST(Station, ItsAsRunLogAndReportSayWhatSounded) {
     EXPECT_FALSE(report[0].contains("missed"));
     EXPECT_TRUE(report[1].startsWith("0\t一号\t2\tquiet\t")) << report[1].toStdString();
     EXPECT_EQ(report[2], "1\t二号\t1\tgone\t" + at(0) + "\t" + at(5) + "\tmissed\t");
-    EXPECT_EQ(report[3], "total\t3\theard\t2\tmissed\t1");
+    EXPECT_EQ(report[3], "total\t3\theard\t2\tmissed\t1\tpending\t0");
 }

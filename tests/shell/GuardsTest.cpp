@@ -3,6 +3,7 @@
 #include "DateTimeValue.h"
 #include "EditMask.h"
 #include "LockKeys.h"
+#include "PasswordQuestion.h"
 #include "PlayerConfig.h"
 #include "PlayerSetting.h"
 #include "SampleSettings.h"
@@ -10,11 +11,16 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QApplication>
+#include <QTimer>
 #include <QtTest>
 
 using namespace tessora;
@@ -317,10 +323,10 @@ private slots:
         QTest::addColumn<QString>("time");
         QTest::addColumn<QString>("interval");
         QTest::addColumn<QString>("message");
-        QTest::newRow("hour 25") << "25:00:00" << "5" << "'25:00:00' is not a valid time";
-        QTest::newRow("blanks") << "" << "5" << "'  :  :  ' is not a valid time";
-        QTest::newRow("interval") << "08:00:00" << "5s" << "'5s' is not a valid integer value";
-        QTest::newRow("both") << "24:00:00" << "x" << "'24:00:00' is not a valid time";
+        QTest::newRow("hour 25") << "25:00:00" << "5" << "“25:00:00”不是有效的时间（时:分:秒，如 17:00:00）";
+        QTest::newRow("blanks") << "" << "5" << "“  :  :  ”不是有效的时间（时:分:秒，如 17:00:00）";
+        QTest::newRow("interval") << "08:00:00" << "5s" << "“5s”不是有效的整数";
+        QTest::newRow("both") << "24:00:00" << "x" << "“24:00:00”不是有效的时间（时:分:秒，如 17:00:00）";
     }
     void settingsInvalidFieldsChangeNothing() {
         QFETCH(QString, time);
@@ -363,12 +369,47 @@ private slots:
         QCOMPARE(dialog.cboCard->currentIndex(), -1);
     }
 
+    // --- the password question ---
+
+    void passwordQuestionSpeaksChinese() {
+        QString title;
+        QStringList buttons;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            title = dialog->windowTitle();
+            for (QAbstractButton* button : dialog->findChild<QDialogButtonBox*>()->buttons()) buttons << button->text();
+            dialog->setTextValue("pw");
+            dialog->accept();
+        });
+        QVERIFY(PasswordQuestion(nullptr, "pw"));
+        QCOMPARE(title, QString("密码"));
+        buttons.sort();
+        QCOMPARE(buttons, QStringList({"取消", "确定"}));
+    }
+
     // --- the channel configuration dialog ---
 
     void channelDialogLayout() {
         auto dialog = OpenConfig({Running(0, "一楼"), Running(1, "二楼")});
-        QCOMPARE(dialog->windowTitle(), QString("FormPlayerConfig"));
+        QCOMPARE(dialog->windowTitle(), QString("通道配置"));
         QCOMPARE(dialog->size(), QSize(405, 326));
+        // Each field has its label beside it, on the same line, and reached with it.
+        const std::pair<QWidget*, QString> fields[] = {
+            {dialog->txtPlayerTitle, "名称"}, {dialog->cboCard, "声卡"}, {dialog->txtPlayerMemo, "备注"}};
+        for (const auto& [field, text] : fields) {
+            QLabel* label = nullptr;
+            for (QLabel* candidate : dialog->findChildren<QLabel*>())
+                if (candidate->buddy() == field) label = candidate;
+            QVERIFY2(label, qPrintable(text));
+            QCOMPARE(label->text(), text);
+            QVERIFY(label->isVisible());
+            QCOMPARE(label->y(), field->y());
+            QVERIFY(label->geometry().right() < field->x());
+            QVERIFY(label->geometry().left() > dialog->lstPlayer->geometry().right());
+            QVERIFY(label->width() >= label->sizeHint().width());  // the text shows whole
+            QCOMPARE(field->accessibleName(), text);
+        }
         QCOMPARE(dialog->lstPlayer->count(), 2);
         QCOMPARE(dialog->lstPlayer->item(1)->text(), QString("二楼"));
         QCOMPARE(dialog->cboCard->count(), 3);

@@ -2,6 +2,7 @@
 #include "Alarm.h"
 #include "ChannelPanel.h"
 #include "ClockText.h"
+#include "ElideMiddle.h"
 #include "IniFile.h"
 #include "LEDGauge.h"
 #include "LEDLabel.h"
@@ -71,6 +72,16 @@ class MainFormTest : public QObject {
     }
 
     const TListPlayer* Channel(int index) const { return station->Channel(index); }
+
+    // An item current all day long.
+    static PlayItem AllDay(const QString& title, const QString& source) {
+        PlayItem item;
+        item.Title = title;
+        item.Source = source;
+        item.StartTime = 0;
+        item.EndTime = 0.99999;
+        return item;
+    }
 
     void MakeSkin(const QString& name, const QString& windowColour) {
         QDir().mkpath(Folder() + "skins/" + name);
@@ -184,9 +195,20 @@ private slots:
         Start();
         QCOMPARE(station->ChannelCount(), 0);
         QCOMPARE(messages.size(), 1);
-        QVERIFY(messages[0].endsWith("File not found"));
+        // A new station: no channels yet, and where to add them, in the operator's language.
+        QCOMPARE(messages[0], QString("还没有设置通道。请在菜单 文件 → 通道配置 中添加通道。"));
+        QCOMPARE(kApplicationTitle, QString("多通道智能广播系统"));  // the message boxes' title
         QTRY_VERIFY_WITH_TIMEOUT(window->ClockCaption() != "...", 3000);
         QCOMPARE(window->windowTitle(), QString("Tessora多通道智能广播系统"));
+    }
+
+    void aChannelFileThatCannotBeReadIsReportedWithItsReason() {
+        QDir(Folder()).mkpath("tessora.cfg");  // a folder in its place
+        Start();
+        QCOMPARE(station->ChannelCount(), 0);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].startsWith("无法读取通道配置："), qPrintable(messages[0]));
+        QVERIFY2(messages[0].contains("tessora.cfg"), qPrintable(messages[0]));
     }
 
     void buttonsFollowTheStateTable() {
@@ -346,11 +368,7 @@ private slots:
     void thePlayingListFollowsAnyControlOfAPanelAndMarksTheCurrentItem() {
         // Channel 1's item is current all day; channel 2 has a list of two items.
         TPlayList allDay, two;
-        PlayItem item;
-        item.Title = "全天";
-        item.Source = "/music/all-day.wav";
-        item.StartTime = 0;
-        item.EndTime = 0.99999;
+        PlayItem item = AllDay("全天", "/music/all-day.wav");
         allDay.Items = {item};
         item.Title = "早";
         two.Items = {item, item};
@@ -362,6 +380,9 @@ private slots:
         b.DayListFile = two.SaveToFile(Folder() + "b.lst");
         TChannelFile().SaveChannels(Folder() + "tessora.cfg", {a, b});
         Start();
+        // Before any panel is clicked: the first channel's day, not an empty list.
+        QCOMPARE(window->ListChannel(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(window->PlayingListView()->rowCount(), 1, 5000);
 
         struct Case { QWidget* control; int channel; int rows; };
         const Case cases[] = {
@@ -383,6 +404,33 @@ private slots:
         // The player takes its item at its first tick; the list shows it within a clock tick.
         QTRY_VERIFY_WITH_TIMEOUT(window->PlayingListView()->item(0, 0)->text() == "▶ 全天", 5000);
         QVERIFY(window->PlayingListView()->item(0, 0)->font().bold());
+    }
+
+    void theSourceColumnKeepsTheFileNameOfALongPath() {
+        TPlayList list;
+        const PlayItem item = AllDay("长路径", "/srv/广播/学校/二零二六年/秋季学期/每周升旗仪式/国歌与校歌合集/国歌.wav");
+        list.Items = {item};
+        ChannelConfig a;
+        a.Title = "甲";
+        a.DayListFile = list.SaveToFile(Folder() + "a.lst");
+        TChannelFile().SaveChannels(Folder() + "tessora.cfg", {a});
+        Start();
+        QTableWidget* view = window->PlayingListView();
+        QTRY_COMPARE_WITH_TIMEOUT(view->rowCount(), 1, 5000);
+        const QModelIndex source = view->model()->index(0, 3);
+        QCOMPARE(source.data().toString(), item.Source);
+        auto* delegate = qobject_cast<TElideMiddle*>(view->itemDelegateForIndex(source));
+        QVERIFY(delegate);
+        QStyleOptionViewItem base;
+        base.initFrom(view);
+        const QStyleOptionViewItem option = delegate->OptionFor(base, source);
+        QCOMPARE(option.textElideMode, Qt::ElideMiddle);
+        QVERIFY(!view->wordWrap());  // a wrapped path is cut at the end of its last line
+        // As drawn in the column's width: the beginning and the file name stay.
+        const QString shown = option.fontMetrics.elidedText(option.text, option.textElideMode, view->columnWidth(3) - 8);
+        QVERIFY2(shown.endsWith("国歌.wav") && shown.startsWith("/srv"), qPrintable(shown));
+        // The other columns are cut at their end as before.
+        QCOMPARE(view->itemDelegateForIndex(view->model()->index(0, 0)), view->itemDelegate());
     }
 
     void everyPanelCanBeReachedInASmallWindow() {

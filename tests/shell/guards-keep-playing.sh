@@ -12,16 +12,8 @@ source "$here/station-script.sh"
 make_station "$program" "$cli" 170
 mkdir -p "$work/capture"
 
-Xvfb -displayfd 3 -noreset -screen 0 1280x800x24 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
-
-export DBUS_SESSION_BUS_ADDRESS
-DBUS_SESSION_BUS_ADDRESS="$(dbus-daemon --session --fork --print-address=1 --print-pid=3 3>"$work/dbus.pid")"
-pids+=("$(cat "$work/dbus.pid")")
-/usr/libexec/at-spi-bus-launcher &
-pids+=($!)
+source "$here/../../tools/virtual-session.sh"
+start_virtual_session "$work"
 
 (
     cd "$station"

@@ -2,74 +2,16 @@
 # process id argv[1] and checks that the capture argv[2] (.wav and .start) sounds all the while.
 import array
 import math
-import subprocess
+import os
 import sys
 import time
 import wave
 
-import gi
-
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from atspi_station import application, fail, keys, press, wait_for, window_up  # noqa: E402
 
 pid = int(sys.argv[1])
 capture = sys.argv[2]
-
-
-def fail(text):
-    print("FAIL:", text)
-    sys.exit(1)
-
-
-def wait_for(what, test, seconds=20.0):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        found = test()
-        if found:
-            return found
-        time.sleep(0.2)
-    fail("no " + what)
-
-
-def application():
-    desktop = Atspi.get_desktop(0)
-    for i in range(desktop.get_child_count()):
-        app = desktop.get_child_at_index(i)
-        if app is not None and app.get_process_id() == pid:
-            return app
-    return None
-
-
-def find(node, role, name):
-    if node is None:
-        return None
-    if node.get_role() == role and node.get_name() == name:
-        return node
-    for i in range(node.get_child_count()):
-        hit = find(node.get_child_at_index(i), role, name)
-        if hit is not None:
-            return hit
-    return None
-
-
-def press(app, entry):
-    item = wait_for("menu entry " + entry, lambda: find(app, Atspi.Role.MENU_ITEM, entry))
-    # Qt answers only once the modal window it opens has closed: do not wait for the answer.
-    Atspi.set_timeout(300, -1)
-    try:
-        Atspi.Action.do_action(item, 0)
-    except Exception:
-        pass
-    Atspi.set_timeout(-1, -1)
-
-
-def window_up(title):
-    return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title],
-                          capture_output=True).returncode == 0
-
-
-def keys(*args):
-    subprocess.run(["xdotool", *args], check=True)
 
 
 def quiet_stretches(begin, end):
@@ -95,7 +37,7 @@ def quiet_stretches(begin, end):
     return quiet
 
 
-app = wait_for("station on the accessibility bus", application, 30)
+app = wait_for("station on the accessibility bus", lambda: application(pid), 30)
 time.sleep(4)  # the tone has begun
 
 press(app, "屏幕锁定")
@@ -109,7 +51,7 @@ wait_for("unlock", lambda: not window_up("请输入系统密码"))
 unlocked_at = time.time()
 
 press(app, "系统设置")
-wait_for("password question", lambda: window_up("Password"))
+wait_for("password question", lambda: window_up("^密码$"))
 keys("key", "Return")  # the demo's administrator password is empty
 wait_for("settings dialog", lambda: window_up("系统设置"))
 dialog_at = time.time()

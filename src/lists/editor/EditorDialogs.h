@@ -17,6 +17,8 @@ struct EditorDialogs {
     std::function<QString(QWidget* parent, const QString& title, const QString& folder, const QString& filter)> chooseOpenFile;
     std::function<QString(QWidget* parent, const QString& title, const QString& folder, const QString& filter)> chooseSaveFile;
     std::function<QString(QWidget* parent, const QString& folder)> chooseFolder;
+    // A question answered 是 (true) or 否 (false). Empty: every question is answered 是.
+    std::function<bool(QWidget* parent, const QString& text)> askYesNo;
 
     static EditorDialogs Platform();
 };

@@ -27,7 +27,7 @@ namespace tessora {
 
 namespace {
 
-const QString kAudioFilter = QStringLiteral("Audio Files (*.mp3 *.wav *.midi *.mid *.asf *.wma);;All files (*)");
+const QString kAudioFilter = QStringLiteral("音频文件 (*.mp3 *.wav *.midi *.mid *.asf *.wma);;所有文件 (*)");
 const QString kFileInvalid = QStringLiteral("文件无效");
 constexpr int kVolumeBarOffset = 10000;
 

@@ -14,9 +14,12 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextCharFormat>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tessora {
 
@@ -28,8 +31,9 @@ const QString kOpenFilter = QStringLiteral("Tessel List (*.lst *.lsm)");
 const QString kDayListFilter = QStringLiteral("Tessel List (*.lst)");
 const QString kSaveDayFilter = QStringLiteral("日列表 (*.lst)");
 const QString kSavePeriodicFilter = QStringLiteral("周期列表 (*.lsm)");
-const QString kInitialSaveFilter = QStringLiteral("Tessel list (*.lst);;All files (*)");
+const QString kInitialSaveFilter = QStringLiteral("Tessel list (*.lst);;所有文件 (*)");
 constexpr int kRowHeight = 20;
+const QString kDiscardDaysQuestion = QStringLiteral("更改列表类型将清除所有日期已选的节目列表。是否继续？");
 
 // A report view of a day list: grid lines, whole rows selected, the six columns.
 QTableWidget* DayListTable() {
@@ -66,6 +70,16 @@ void ClearRows(QTableWidget* table) {
 QString CannotOpenText(const OpenedList& opened) { return QString("无法打开 %1：%2").arg(opened.Path, opened.Error); }
 
 }  // namespace
+
+template <typename Show>
+auto TFormList::WhileDialogUp(Show show) {
+    ++dialogsUp_;
+    struct Down {
+        int& count;
+        ~Down() { --count; }
+    } down{dialogsUp_};
+    return show();
+}
 
 TFormList::TFormList(const SystemSettings& settings, ListEditorServices services, QWidget* parent)
     : QDialog(parent), settings_(settings), services_(std::move(services)) {
@@ -172,6 +186,7 @@ QWidget* TFormList::BuildPeriodicSheet() {
     calDays->hide();
     connect(calDays, &QCalendarWidget::clicked, this, &TFormList::SelectCalendarDay);
     connect(calDays, &QCalendarWidget::activated, this, [this] { ChooseDayList(); });
+    connect(calDays, &QCalendarWidget::currentPageChanged, this, &TFormList::MarkCalendarDays);
 
     DayListView = DayListTable();
     EditDayList = new QLineEdit;
@@ -184,7 +199,7 @@ QWidget* TFormList::BuildPeriodicSheet() {
     connect(btnDel, &QPushButton::clicked, this, &TFormList::ClearDay);
 
     auto* kind = new QHBoxLayout;
-    kind->addWidget(new QLabel("选择结目周期"));
+    kind->addWidget(new QLabel("选择节目周期"));
     kind->addWidget(cboType);
     kind->addStretch();
     auto* days = new QVBoxLayout;
@@ -212,6 +227,7 @@ void TFormList::showEvent(QShowEvent* event) {
 }
 
 void TFormList::done(int result) {
+    if (DialogUp()) return;  // closed under its own dialog: the dialog's answer still comes
     FormClose();
     QDialog::done(result);
 }
@@ -234,6 +250,7 @@ void TFormList::FormClose() {
 }
 
 void TFormList::NewDayList() {
+    if (DialogUp()) return;
     ShowOnlyTab(sheetDay);
     document_.NewDayList();
     ClearRows(ListView);
@@ -241,6 +258,7 @@ void TFormList::NewDayList() {
 }
 
 void TFormList::NewPeriodicList() {
+    if (DialogUp()) return;
     ShowOnlyTab(sheetMultiDay);
     document_.NewPeriodicList();
     ClearRows(ListView);
@@ -259,6 +277,15 @@ EditorTab TFormList::ActiveTab() const { return MainTab->currentWidget() == shee
 
 void TFormList::ChangeKind(int index) {
     if (index < 0) return;
+    const auto& lines = document_.EditedPeriodicList;
+    const bool assigned = std::any_of(lines.begin(), lines.end(), [](const QString& line) { return !line.isEmpty(); });
+    const bool refused = DialogUp() || (assigned && services_.dialogs.askYesNo &&
+                                        !WhileDialogUp([&] { return services_.dialogs.askYesNo(this, kDiscardDaysQuestion); }));
+    if (refused) {
+        const QSignalBlocker quiet(cboType);
+        cboType->setCurrentIndex(static_cast<int>(document_.Kind));
+        return;
+    }
     document_.ChangeKind(static_cast<PeriodKind>(index));
     ShowDays();
 }
@@ -279,10 +306,27 @@ void TFormList::ShowDays() {
     }
     EditDayList->clear();
     ClearRows(DayListView);
+    MarkCalendarDays();
+}
+
+void TFormList::MarkCalendarDays() {
+    calDays->setDateTextFormat(QDate(), QTextCharFormat());  // no day marked
+    if (!document_.UsesCalendar()) return;
+    QTextCharFormat marked;
+    marked.setFontWeight(QFont::Bold);
+    // Dark text on amber reads in every skin, light or dark.
+    marked.setForeground(QColor(0x1a, 0x1d, 0x22));
+    marked.setBackground(QColor(0xf2, 0xc1, 0x4e));
+    // The page shows its month and some days of the months beside it.
+    const QDate first(calDays->yearShown(), calDays->monthShown(), 1);
+    for (QDate day = first.addDays(-7); day < first.addMonths(1).addDays(14); day = day.addDays(1))
+        if (!document_.EditedPeriodicList.value(day.dayOfYear() - 1).isEmpty()) calDays->setDateTextFormat(day, marked);
 }
 
 void TFormList::Open() {
-    const QString path = services_.dialogs.chooseOpenFile(this, kListTitleOpen, settings_.ListDirectory, kOpenFilter);
+    if (DialogUp()) return;
+    const QString path =
+        WhileDialogUp([&] { return services_.dialogs.chooseOpenFile(this, kListTitleOpen, settings_.ListDirectory, kOpenFilter); });
     if (path.isEmpty()) return;
     RunFileTask([path] { return ReadListFile(path); }, [this](const std::optional<OpenedList>& opened) {
         if (opened) ShowOpened(*opened);
@@ -309,20 +353,23 @@ void TFormList::ShowOpened(const OpenedList& opened) {
 }
 
 void TFormList::Save() {
+    if (DialogUp()) return;
     if (MainTab->currentWidget() == sheetCalendar) return sheetCalendar->Save();
     const EditorTab tab = ActiveTab();
     QString name = document_.NameFor(tab);
     if (name.isEmpty()) {
         saveFilter_ = tab == EditorTab::Periodic ? kSavePeriodicFilter : kSaveDayFilter;
         saveFolder_ = settings_.ListDirectory;
-        name = services_.dialogs.chooseSaveFile(this, kListTitleSave, saveFolder_, saveFilter_);
+        name = WhileDialogUp([&] { return services_.dialogs.chooseSaveFile(this, kListTitleSave, saveFolder_, saveFilter_); });
         if (name.isEmpty()) return;
     }
     WriteList(document_.Save(tab, name));
 }
 
 void TFormList::SaveAs() {
-    const QString name = services_.dialogs.chooseSaveFile(this, kListTitleSave, saveFolder_, saveFilter_);
+    if (DialogUp()) return;
+    const QString name =
+        WhileDialogUp([&] { return services_.dialogs.chooseSaveFile(this, kListTitleSave, saveFolder_, saveFilter_); });
     if (name.isEmpty()) return;
     // The list of the tab in view is written: on the periodic tab, the periodic list.
     WriteList(document_.SaveAs(ActiveTab(), name));
@@ -342,16 +389,21 @@ void TFormList::WriteList(const ListFileToWrite& file) {
 void TFormList::FillDayListView() { FillRows(ListView, document_.EditedDayList); }
 
 std::optional<PlayItem> TFormList::EditItem(const PlayItem& item, bool editMode) {
-    if (services_.editItem) return services_.editItem(this, item, editMode);
-    TfrmItemEditor editor(settings_, services_.dialogs, services_.keepPreviewVolume, this);
-    editor.WorkItem = item;
-    editor.EditMode = editMode;
-    editor.exec();
-    if (editor.Cancelled) return std::nullopt;
-    return editor.WorkItem;
+    return WhileDialogUp([&]() -> std::optional<PlayItem> {
+        if (services_.editItem) return services_.editItem(this, item, editMode);
+        TfrmItemEditor editor(settings_, services_.dialogs, services_.keepPreviewVolume, this);
+        // It shares this window's look: the style sheet reaches it by itself, the palette does not.
+        editor.setPalette(palette());
+        editor.WorkItem = item;
+        editor.EditMode = editMode;
+        editor.exec();
+        if (editor.Cancelled) return std::nullopt;
+        return editor.WorkItem;
+    });
 }
 
 void TFormList::Insert(PlayKind kind) {
+    if (DialogUp()) return;
     PlayItem item;
     item.Kind = kind;
     if (const auto confirmed = EditItem(item, false)) {
@@ -361,14 +413,18 @@ void TFormList::Insert(PlayKind kind) {
 }
 
 void TFormList::Edit() {
+    if (DialogUp()) return;
     const int row = ListView->currentRow();
     auto& items = document_.EditedDayList.Items;
     if (row < 0 || static_cast<size_t>(row) >= items.size() || !ListView->selectionModel()->isRowSelected(row)) return;
-    if (const auto confirmed = EditItem(items[static_cast<size_t>(row)], true)) items[static_cast<size_t>(row)] = *confirmed;
+    const PlayItem edited = items[static_cast<size_t>(row)];  // a copy: the editor outlives no reference into the list
+    if (const auto confirmed = EditItem(edited, true); confirmed && static_cast<size_t>(row) < items.size())
+        items[static_cast<size_t>(row)] = *confirmed;
     FillDayListView();
 }
 
 void TFormList::Delete() {
+    if (DialogUp()) return;
     const int row = ListView->currentRow();
     auto& items = document_.EditedDayList.Items;
     if (row < 0 || static_cast<size_t>(row) >= items.size() || !ListView->selectionModel()->isRowSelected(row)) return;
@@ -377,12 +433,14 @@ void TFormList::Delete() {
 }
 
 void TFormList::SelectGridDay(int row) {
+    if (DialogUp()) return;
     if (row < 0 || row >= gridDays->rowCount()) return;
     document_.SelectedDay = row;
     ShowSelectedDay();
 }
 
 void TFormList::SelectCalendarDay(const QDate& date) {
+    if (DialogUp()) return;
     // The same numbering as the year file: 1 January is line 1, whatever the year.
     document_.SelectedDay = date.dayOfYear() - 1;
     ShowSelectedDay();
@@ -409,8 +467,10 @@ void TFormList::ShowDayListPreview(const QString& path) {
 }
 
 void TFormList::ChooseDayList() {
+    if (DialogUp()) return;
     if (!document_.IsDay(document_.SelectedDay)) return;
-    const QString path = services_.dialogs.chooseOpenFile(this, kListTitleOpen, settings_.ListDirectory, kDayListFilter);
+    const QString path =
+        WhileDialogUp([&] { return services_.dialogs.chooseOpenFile(this, kListTitleOpen, settings_.ListDirectory, kDayListFilter); });
     if (path.isEmpty()) return;
     const qsizetype day = document_.SelectedDay;
     RunFileTask([path] { return ReadDayListFile(path); }, [this, path, day](const OpenedList& opened) {
@@ -424,15 +484,18 @@ void TFormList::ChooseDayList() {
         EditDayList->setText(path);
         FillRows(DayListView, opened.DayList);
         if (!document_.UsesCalendar() && day < gridDays->rowCount()) gridDays->item(static_cast<int>(day), 1)->setText(path);
+        MarkCalendarDays();
     });
 }
 
 void TFormList::ClearDay() {
+    if (DialogUp()) return;
     if (!document_.ClearSelectedDay()) return;
     EditDayList->clear();
     if (!document_.UsesCalendar() && document_.SelectedDay < gridDays->rowCount())
         gridDays->item(static_cast<int>(document_.SelectedDay), 1)->setText(QString());
     ClearRows(DayListView);
+    MarkCalendarDays();
 }
 
 void TFormList::SetBusy(bool busy) {
@@ -452,6 +515,8 @@ void TFormList::RunFileTask(Work work, Done done) {
     });
 }
 
-void TFormList::Message(const QString& text) { services_.dialogs.showMessage(this, text); }
+void TFormList::Message(const QString& text) {
+    WhileDialogUp([&] { services_.dialogs.showMessage(this, text); });
+}
 
 }  // namespace tessora

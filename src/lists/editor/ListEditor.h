@@ -80,6 +80,8 @@ public:
     void SelectCalendarDay(const QDate& date);
     void ChooseDayList();
     void ClearDay();
+    // Marks the calendar's days that have a day list (year lists), on the page shown.
+    void MarkCalendarDays();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -101,6 +103,12 @@ private:
     std::optional<PlayItem> EditItem(const PlayItem& item, bool editMode);
     void SetBusy(bool busy);
     void Message(const QString& text);
+    // True while a dialog of the window is up (file dialogs, the item editor, messages). The
+    // window's controls can still be pressed then over the accessibility bus, and an operation
+    // started under the dialog would change the list the dialog's answer goes into: they wait.
+    bool DialogUp() const { return dialogsUp_ > 0; }
+    // Runs `show` (a modal dialog) with the window's operations held off meanwhile.
+    template <typename Show> auto WhileDialogUp(Show show);
     // Runs file work off the GUI thread; `done` runs only if the window was not closed meanwhile.
     template <typename Work, typename Done> void RunFileTask(Work work, Done done);
 
@@ -112,6 +120,7 @@ private:
     bool shown_ = false;
     bool busy_ = false;
     int showing_ = 0;  // counts showings, so work finished after a close is dropped
+    int dialogsUp_ = 0;
 };
 
 }  // namespace tessora

@@ -130,6 +130,24 @@ TEST(MixerChannel, VolumeSetBeforeTheBufferExistsAppliesFromTheFirstSample) {
     EXPECT_EQ(peak, 1000);
 }
 
+// The peak the as-run log gets: the loudest sample that went out, at the channel's volume, for a
+// sound much shorter than a refill period; taken once, then counted afresh.
+TEST(MixerChannel, TheOutputPeakIsTheLoudestSampleSentAtTheChannelsVolume) {
+    const QString file = test::WriteWav("click.wav", kRate / 10, kRate, 2, 16,
+                                        [](uint32_t frame) { return frame == 100 ? -20000 : 3000; });
+    for (const auto& [volume, gain] : {std::pair{0, 1.0}, std::pair{-600, 0.501187}}) {
+        Station station;
+        station.channel->Open(file);
+        station.channel->SetVolume(volume);
+        EXPECT_EQ(station.channel->TakeOutputPeak(), 0.0f) << "nothing has gone out yet";
+        station.channel->Play();
+        ASSERT_TRUE(station.WaitForEnd());
+        EXPECT_NEAR(station.channel->TakeOutputPeak(), 20000.0 / 32768 * gain, 0.001) << volume;
+        EXPECT_EQ(station.channel->TakeOutputPeak(), 0.0f) << "taken";
+        station.Finish();
+    }
+}
+
 TEST(MixerChannel, PauseAndPlayResumeAtTheSameSample) {
     const QString file = test::WriteCounterWav("pause.wav", 2 * kRate);
     Station station;

@@ -15,6 +15,7 @@ EditorDialogs FakeDialogs::Dialogs() {
     const auto file = [this](const QString& kind) {
         return [this, kind](QWidget*, const QString& title, const QString& folder, const QString& filter) {
             asked << QString("%1 %2 %3 %4").arg(kind, title, folder, filter);
+            if (whileUp) whileUp();
             return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
         };
     };
@@ -22,6 +23,10 @@ EditorDialogs FakeDialogs::Dialogs() {
     dialogs.chooseSaveFile = file("save");
     dialogs.chooseFolder = [this](QWidget*, const QString&) {
         return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+    };
+    dialogs.askYesNo = [this](QWidget*, const QString& text) {
+        questions << text;
+        return yesNoAnswers.isEmpty() ? true : yesNoAnswers.takeFirst();
     };
     return dialogs;
 }

@@ -19,6 +19,10 @@ struct FakeDialogs {
     QStringList fileAnswers;    // popped by each open or save dialog; none left is a cancel
     QStringList folderAnswers;
     QStringList asked;          // "open|save title folder filter" per file dialog shown
+    QStringList questions;      // the 是/否 questions put
+    QList<bool> yesNoAnswers;   // popped by each question; none left is 是
+    // Runs while a file dialog is up, as a press over the accessibility bus can come then.
+    std::function<void()> whileUp;
     EditorDialogs Dialogs();
 };
 

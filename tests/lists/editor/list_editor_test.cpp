@@ -6,16 +6,23 @@
 
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCharFormat>
+#include <QTimer>
+
+#include <functional>
 
 using namespace tessora;
 using namespace tessora::test;
@@ -91,7 +98,8 @@ private slots:
         services.editItem = [this](QWidget*, const PlayItem& item, bool editMode) -> std::optional<PlayItem> {
             itemEditModes_ << editMode;
             auto answer = itemAnswers_.isEmpty() ? std::nullopt : itemAnswers_.takeFirst();
-            if (answer) answer->Kind = item.Kind;
+            if (answer) answer->Kind = item.Kind;  // read first: the real editor copies the item as it opens
+            if (fakes_.whileUp) fakes_.whileUp();
             return answer;
         };
         services.channelUses = [this] { return channels_; };
@@ -151,7 +159,7 @@ private slots:
         QCOMPARE(QFileInfo(Path("y.lst")).size(), qint64(600));
         QCOMPARE(form_->Document().CurrentFileName, Path("y.lst"));
         // Before any Save the dialog has its first filter and no folder.
-        QVERIFY(fakes_.asked.at(0).contains("Tessel list (*.lst);;All files (*)"));
+        QVERIFY(fakes_.asked.at(0).contains("Tessel list (*.lst);;所有文件 (*)"));
 
         form_->NewPeriodicList();
         SaveAnswering(Path("week"), true);
@@ -256,6 +264,90 @@ private slots:
         fakes_.fileAnswers.clear();
     }
 
+    void aChangeOfKindAsksBeforeItDiscardsTheDays() {
+        // Nothing assigned: nothing to lose, nothing asked.
+        form_->cboType->setCurrentIndex(1);
+        QVERIFY(fakes_.questions.isEmpty());
+        QCOMPARE(form_->gridDays->rowCount(), 31);
+
+        form_->SelectGridDay(4);
+        fakes_.fileAnswers << WriteDayList("d.lst", {});
+        form_->ChooseDayList();
+        Wait();
+        // 否: the kind, the grid and the days stay as they were.
+        fakes_.yesNoAnswers << false;
+        form_->cboType->setCurrentIndex(2);
+        QCOMPARE(fakes_.questions.size(), 1);
+        QVERIFY(fakes_.questions.at(0).contains("清除"));
+        QCOMPARE(form_->cboType->currentIndex(), 1);
+        QCOMPARE(form_->Document().Kind, PeriodKind::Month);
+        QCOMPARE(form_->Document().EditedPeriodicList.at(4), Path("d.lst"));
+        QCOMPARE(form_->gridDays->item(4, 1)->text(), Path("d.lst"));
+        QVERIFY(form_->calDays->isHidden());
+        // 是: the new kind, empty.
+        fakes_.yesNoAnswers << true;
+        form_->cboType->setCurrentIndex(0);
+        QCOMPARE(fakes_.questions.size(), 2);
+        QCOMPARE(form_->Document().EditedPeriodicList, PeriodicList(7));
+        QCOMPARE(form_->gridDays->rowCount(), 7);
+    }
+
+    // The platform's question: 是 and 否, 否 what Enter and Escape give.
+    void theQuestionOffersYesAndNo() {
+        const EditorDialogs platform = EditorDialogs::Platform();
+        for (const bool yes : {true, false}) {
+            QStringList buttons;
+            QTimer::singleShot(0, this, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                for (QAbstractButton* button : box->buttons()) buttons << button->text();
+                QCOMPARE(box->defaultButton()->text(), QString("否"));
+                QCOMPARE(box->escapeButton()->text(), QString("否"));
+                QCOMPARE(box->text(), QString("继续？"));
+                for (QAbstractButton* button : box->buttons())
+                    if (button->text() == (yes ? "是" : "否")) button->click();
+            });
+            QCOMPARE(platform.askYesNo(form_.get(), "继续？"), yes);
+            buttons.sort();
+            QCOMPARE(buttons, QStringList({"否", "是"}));
+        }
+    }
+
+    void theYearCalendarMarksTheDaysThatHaveAList() {
+        WriteDayList("d.lst", {Bell("上课", 8)});
+        PeriodicList lines(366);
+        lines[0] = Path("d.lst");   // 1 January
+        lines[59] = Path("d.lst");  // 29 February in a leap year, 1 March otherwise
+        WritePeriodicList(Path("year.lsm"), lines);
+        OpenFile(Path("year.lsm"));
+        const auto marked = [&](const QDate& day) { return form_->calDays->dateTextFormat(day).fontWeight() == QFont::Bold; };
+        form_->calDays->setCurrentPage(2024, 1);
+        QVERIFY(marked(QDate(2024, 1, 1)));
+        QVERIFY(!marked(QDate(2024, 1, 2)));
+        form_->calDays->setCurrentPage(2024, 2);
+        QVERIFY(marked(QDate(2024, 2, 29)));
+        QVERIFY(!marked(QDate(2024, 3, 1)));
+        form_->calDays->setCurrentPage(2025, 3);
+        QVERIFY(marked(QDate(2025, 3, 1)));
+        QVERIFY(!marked(QDate(2025, 3, 2)));
+        // A mark follows what "..." and "Del" do.
+        form_->SelectCalendarDay(QDate(2025, 3, 2));
+        Wait();
+        fakes_.fileAnswers << Path("d.lst");
+        form_->ChooseDayList();
+        Wait();
+        QVERIFY(marked(QDate(2025, 3, 2)));
+        form_->SelectCalendarDay(QDate(2025, 3, 1));
+        Wait();
+        form_->ClearDay();
+        QVERIFY(!marked(QDate(2025, 3, 1)));
+        QVERIFY(marked(QDate(2025, 3, 2)));
+        // A week list has no calendar marks left behind.
+        form_->NewPeriodicList();
+        form_->cboType->setCurrentIndex(0);
+        QVERIFY(form_->calDays->dateTextFormat().isEmpty());
+    }
+
     void closingAndReopeningGivesAnEmptyUnnamedList() {
         form_->NewDayList();
         itemAnswers_ << Bell("上课", 8);
@@ -296,6 +388,72 @@ private slots:
         form_->Delete();
         QCOMPARE(Column(form_->ListView, 0), QStringList{"放学"});
         QCOMPARE(form_->Document().EditedDayList.Items.size(), size_t(1));
+    }
+
+    // Over the accessibility bus the window's buttons can be pressed while its own modal dialog
+    // is up, which no mouse or keyboard can do. Such a press must do nothing: above all it must
+    // not change the list the dialog's answer is about to go into.
+    void buttonsPressedWhileADialogIsUpDoNothing() {
+        form_->NewDayList();
+        itemAnswers_ << Bell("上课", 8);
+        form_->Insert(KindFile);
+        int depth = 0;
+        QStringList pressed;
+        fakes_.whileUp = [&] {
+            if (depth++ == 0) {
+                for (QPushButton* button : form_->findChildren<QPushButton*>()) {
+                    pressed << button->text();
+                    button->click();
+                }
+                for (QAction* action : form_->MainMenu->findChildren<QAction*>()) action->trigger();
+            }
+            --depth;
+        };
+        struct Case {
+            const char* what;
+            std::function<void()> open;
+        };
+        const Case cases[] = {
+            {"the item editor of 编辑", [&] {
+                 form_->ListView->selectRow(0);
+                 itemAnswers_ << Bell("改", 10);
+                 form_->Edit();
+             }},
+            {"the item editor of 插入", [&] {
+                 form_->ListView->selectRow(0);
+                 itemAnswers_ << Bell("加", 11);
+                 form_->Insert(KindFile);
+             }},
+            {"the file dialog of 打开", [&] {
+                 form_->ListView->selectRow(0);
+                 form_->Open();
+             }},
+            {"the file dialog of 保存", [&] {
+                 form_->ListView->selectRow(0);
+                 form_->Save();
+             }},
+        };
+        QStringList expected{"上课"};
+        for (const Case& c : cases) {
+            const qsizetype asked = fakes_.asked.size();
+            const qsizetype edits = itemEditModes_.size();
+            c.open();
+            Wait();
+            QVERIFY2(!pressed.isEmpty(), c.what);
+            pressed.clear();
+            // Only the dialog of the case itself was shown.
+            QVERIFY2(fakes_.asked.size() + itemEditModes_.size() == asked + edits + 1, c.what);
+            if (QString(c.what).contains("编辑")) expected = {"改"};
+            if (QString(c.what).contains("插入")) expected << "加";
+            QCOMPARE(Column(form_->ListView, 0), expected);
+            QCOMPARE(form_->Document().EditedDayList.Items.size(), size_t(expected.size()));
+            QVERIFY2(form_->isVisible(), c.what);
+        }
+        fakes_.whileUp = nullptr;
+        // Afterwards the buttons work again.
+        form_->ListView->selectRow(0);
+        form_->Delete();
+        QCOMPARE(Column(form_->ListView, 0), QStringList{"加"});
     }
 
     void aFailedOpenLeavesTheListAndNameAsShown() {
