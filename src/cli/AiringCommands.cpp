@@ -3,7 +3,9 @@
 #include "ChannelDay.h"
 #include "ChannelFile.h"
 #include "CommandSupport.h"
+#include "CurrentItem.h"
 #include "PreflightCheck.h"
+#include "StationCalendarFile.h"
 
 #include <QDir>
 
@@ -24,6 +26,19 @@ std::vector<ChannelConfig> StationChannels(const QString& folder, QString* damag
     std::vector<ChannelConfig> channels;
     for (const LoadedChannel& loaded : result.Channels) channels.push_back(loaded.Config);
     return channels;
+}
+
+// The station calendar of the folder. One that cannot be read whole is not followed, as the
+// station would not follow it: a line on stderr says so.
+StationCalendar StationCalendarOf(const QString& folder) {
+    StationCalendar calendar = WithFileErrors([&] { return ReadStationCalendar(folder); });
+    if (!calendar.Whole()) {
+        Warn(QString("%1: not followed, a line cannot be read: line %2: %3")
+                 .arg(StationCalendarPath(folder))
+                 .arg(calendar.Problems.front().Line)
+                 .arg(calendar.Problems.front().Text));
+    }
+    return calendar;
 }
 
 // Today as the clock says, or TESSORA_NOW ("YYYY-MM-DDThh:mm:ss.mmm") for a run that needs
@@ -55,13 +70,14 @@ int Report(const QStringList& args, CliIO& io) {
     const std::vector<ChannelConfig> configs = StationChannels(args[0], &channelFileDamage);
     if (!channelFileDamage.isEmpty())
         Warn("the channel file is damaged: " + channelFileDamage + "; reporting the channels read before it");
+    const StationCalendar calendar = StationCalendarOf(args[0]);
     std::vector<ChannelDay> days(configs.size());
     std::vector<ReportChannel> channels;
     int damagedLists = 0;
     for (size_t c = 0; c < configs.size(); ++c) {
         ReportChannel channel{configs[c].Title, &days[c].List, QString()};
         try {
-            days[c] = ChannelDayOf(configs[c], date);
+            days[c] = ChannelDayOf(configs[c], date, FollowedCalendar(calendar), int(c));
         } catch (const EFileError& e) {
             channel.DayList = nullptr;
             channel.Unreadable = e.Path + ": " + e.Message;
@@ -105,7 +121,10 @@ int Check(const QStringList& args, CliIO& io) {
     // The channel file first: a station that is not there needs no sound outputs listed.
     QString channelFileDamage;
     const std::vector<ChannelConfig> channels = StationChannels(args[0], &channelFileDamage);
-    std::vector<CheckFinding> findings = CheckStation(channels, date, AudioCheckEnvironment());
+    CheckEnvironment environment = AudioCheckEnvironment();
+    environment.Calendar = std::make_shared<const StationCalendar>(
+        WithFileErrors([&] { return ReadStationCalendar(args[0]); }));
+    std::vector<CheckFinding> findings = CheckStation(channels, date, environment);
     // Named as the channel its cut record would have been.
     if (!channelFileDamage.isEmpty())
         findings.push_back({static_cast<int>(channels.size()), QString(), std::nullopt, QString(),
@@ -117,14 +136,53 @@ int Check(const QStringList& args, CliIO& io) {
     return findings.empty() ? 0 : 1;
 }
 
+int Day(const QStringList& args, CliIO& io) {
+    RequireArguments(args, 2, "day FOLDER YYYY-MM-DD");
+    const QDate date = ParseDate(args[1]);
+    const std::vector<ChannelConfig> configs = StationChannels(args[0]);
+    const StationCalendar calendar = StationCalendarOf(args[0]);
+    for (size_t c = 0; c < configs.size(); ++c) {
+        const ChannelConfig& config = configs[c];
+        const DayChoice choice =
+            WithFileErrors([&] { return ChooseChannelDay(config, date, FollowedCalendar(calendar), int(c)); });
+        const QString list = choice.Silent() ? kSilentTarget : choice.ListFile;
+        WriteRecord(io.out, {QString::number(c), config.Title, list, choice.OriginText(config.PeriodicListFile)});
+    }
+    return 0;
+}
+
 }  // namespace
+
+// `due FOLDER CHANNEL WHEN`: the item of a station's channel, its day chosen as the station does.
+int DueInStation(const QStringList& args, CliIO& io) {
+    RequireArguments(args, 3, "due FOLDER CHANNEL WHEN");
+    const std::vector<ChannelConfig> configs = StationChannels(args[0]);
+    bool ok = false;
+    const int channel = args[1].toInt(&ok);
+    if (!ok || channel < 0 || channel >= int(configs.size()))
+        throw CliError(QString("no channel %1: the station has %2").arg(args[1]).arg(configs.size()));
+    const auto when = LocalMoment::Parse(args[2]);
+    if (!when) throw CliError("not a moment (YYYY-MM-DDThh:mm:ss[.ffffff]): " + args[2]);
+    const StationCalendar calendar = StationCalendarOf(args[0]);
+    const ChannelDay day = WithFileErrors([&] {
+        return ChannelDayOf(configs[channel], when->date, FollowedCalendar(calendar), channel);
+    });
+    for (const PlayItem& item : day.List.Items)
+        if (IsDueAt(item, when->timeOfDay)) {
+            WriteRecord(io.out, {QString::number(item.Index), item.Title});
+            return 0;
+        }
+    io.out << "none\n";
+    return 0;
+}
 
 std::vector<CliCommand> airingCommands() {
     return {
         {"report", "report FOLDER YYYY-MM-DD",
          "What the station in the program folder FOLDER sounded on that date, from its as-run log\n"
          "(FOLDER/asrun/YYYY-MM-DD.tsv), for every channel of FOLDER/tessora.cfg and every item of\n"
-         "the day list that applied that day (a periodic list resolved for the date), in channel then\n"
+         "the day list that applied that day (FOLDER/calendar.txt first, then a periodic list resolved\n"
+         "for the date), in channel then\n"
          "list order:\n"
          "Channel  Title  Item  ItemTitle  Start  End  Heard  Delay\n"
          "Heard is the time of the item's first start within its times (hh:mm:ss.mmm), missed, or\n"
@@ -147,9 +205,18 @@ std::vector<CliCommand> airingCommands() {
          "list-damaged, no-list, file-missing, file-unplayable, folder-empty, never-due (earlier\n"
          "items cover its whole time), bad-times (start not before end), no-device (the sound card\n"
          "is not among the outputs), channel-file-damaged (the channel file does not end at a whole\n"
-         "record; Channel is the number the cut record would have had). Exit status 0 when there is\n"
-         "nothing to report, 1 when there is.",
+         "record; Channel is the number the cut record would have had), and of FOLDER/calendar.txt\n"
+         "(Channel -1 unless one channel's): calendar-bad-line, calendar-target-missing, calendar-tie\n"
+         "(only the line order decides). Exit status 0 when there is nothing to report, 1 when there is.",
          Check},
+        {"day", "day FOLDER YYYY-MM-DD",
+         "The list every channel of the station in the program folder FOLDER follows on that date,\n"
+         "one line per channel:\n"
+         "Channel  Title  List  Origin\n"
+         "List is the day list (empty when none applies, -silent- when the calendar silences the\n"
+         "day); Origin is calendar:LINE Label (a rule of FOLDER/calendar.txt governs the day),\n"
+         "periodic:FILE (the line of the channel's periodic list) or list (its own day list).",
+         Day},
     };
 }
 

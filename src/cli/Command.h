@@ -34,7 +34,11 @@ struct CliCommand {
 std::vector<CliCommand> listCommands();   // timetable and configuration files
 std::vector<CliCommand> audioCommands();  // devices, probe, play
 std::vector<CliCommand> stationCommands();  // where, autostart
-std::vector<CliCommand> airingCommands(); // report, check
+std::vector<CliCommand> airingCommands(); // report, check, day
 std::vector<CliCommand> tokenCommands();  // token: the HTTP server's tokens
+std::vector<CliCommand> calendarCommands();  // calendar import
+
+// `due FOLDER CHANNEL WHEN`: the due item of a station's channel, through its calendar.
+int DueInStation(const QStringList& args, CliIO& io);
 
 }  // namespace tessora::cli

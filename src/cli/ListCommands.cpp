@@ -46,6 +46,7 @@ int Resolve(const QStringList& args, CliIO& io) {
 }
 
 int Due(const QStringList& args, CliIO& io) {
+    if (args.size() == 3) return DueInStation(args, io);
     RequireArguments(args, 2, "due FILE WHEN");
     const auto when = LocalMoment::Parse(args[1]);
     if (!when) throw CliError("not a moment (YYYY-MM-DDThh:mm:ss[.ffffff]): " + args[1]);
@@ -214,7 +215,9 @@ std::vector<CliCommand> listCommands() {
         {"due", "due FILE WHEN",
          "The item due at WHEN (YYYY-MM-DDThh:mm:ss[.ffffff]) as Index  Title, or none.\n"
          "FILE is a day list (.lst) or a periodic list (.lsm); for a periodic list the day list\n"
-         "of that date is resolved, tested for existence and loaded first.",
+         "of that date is resolved, tested for existence and loaded first.\n"
+         "tessora-cli due FOLDER CHANNEL WHEN: the same for channel CHANNEL (from 0) of the station in\n"
+         "the program folder FOLDER, its day chosen as the station does (calendar.txt first).",
          Due},
         {"channels", "channels FILE.cfg",
          "One line per channel of the channel file:\n"

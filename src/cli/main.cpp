@@ -18,6 +18,7 @@ std::vector<CliCommand> allCommands() {
     for (auto& c : stationCommands()) commands.push_back(std::move(c));
     for (auto& c : airingCommands()) commands.push_back(std::move(c));
     for (auto& c : tokenCommands()) commands.push_back(std::move(c));
+    for (auto& c : calendarCommands()) commands.push_back(std::move(c));
     return commands;
 }
 

@@ -28,6 +28,7 @@ const QString kDefaultOutputMark = QStringLiteral("(默认输出)");
 const QString kNoAnswer = QStringLiteral("The file system did not answer within %1 ms; asked again at the next tick.")
                               .arg(kFilePatience.count());
 const QString kWaitingForOutputsMark = QStringLiteral("(等待声音服务)");
+const QString kCalendarTroubleMark = QStringLiteral("(校历错误)");
 
 int32_t ChannelVolume(int32_t volume) { return std::clamp<int32_t>(volume, -10000, 0); }
 
@@ -68,6 +69,7 @@ void TListPlayer::SetFromConfig(const LoadedChannel& loaded) {
     const ChannelConfig& config = loaded.Config;
     Title = config.Title;
     DayListFile = config.DayListFile;
+    OwnDayListFile = config.DayListFile;
     SoundCard = config.SoundCard;
     // A damaged record must not leave the channel in a state no one can act on.
     PlayState = config.PlayState <= PlayStopped ? config.PlayState : uint8_t(PlayOn);
@@ -80,7 +82,8 @@ void TListPlayer::SetFromConfig(const LoadedChannel& loaded) {
 ChannelConfig TListPlayer::Config() const {
     ChannelConfig config;
     config.Title = Title;
-    config.DayListFile = DayListFile;
+    // A list the calendar chose for the day is not the channel's own.
+    config.DayListFile = Calendar && PeriodicListFile.isEmpty() ? OwnDayListFile : DayListFile;
     config.SoundCard = SoundCard;
     config.PlayState = PlayState;
     config.PeriodicListFile = PeriodicListFile;
@@ -491,18 +494,19 @@ void TListPlayer::WriteTexts() {
     QString file, list, caption;
     if (PlayState == PlayPaused) {
         file = FileNameOf(manual ? ManualFile : CurrentItem.Source);
-        list = manual ? QString() : DayListFile;
+        list = manual ? QString() : ListLabel(DayListFile);
         caption = Title + (manual ? '(' + by + QStringLiteral("暂停)") : QStringLiteral("(暂停)"));
     } else if (PlayState == PlayStopped) {
         file = manual ? FileNameOf(ManualFile) : playing;
-        list = manual ? QString() : FileNameOf(DayListFile);
+        list = manual ? QString() : ListLabel(FileNameOf(DayListFile));
         caption = Title + (manual ? by + QStringLiteral("停止") : QStringLiteral("(停止)"));
     } else {
         file = playing;
-        list = manual ? QString() : FileNameOf(DayListFile);
+        list = manual ? QString() : ListLabel(FileNameOf(DayListFile));
         caption = !manual ? Title + '-' + CurrentItem.Title : Title + (TakenBy.isEmpty() ? QStringLiteral("手动播放") : TakenBy);
     }
     if (!list.isEmpty() && !DayList.Damage.isEmpty()) list += kDamagedListMark;
+    if (!manual && !CalendarTrouble.isEmpty()) list += kCalendarTroubleMark;
     // While the outputs are not up, which one the channel is on does not matter yet.
     if (channel_->WaitingForOutputs())
         caption.insert(Title.size(), kWaitingForOutputsMark);
@@ -511,6 +515,10 @@ void TListPlayer::WriteTexts() {
     panel_->SetFileLabel(file);
     panel_->SetListLabel(list);
     panel_->SetCaption(caption);
+}
+
+QString TListPlayer::ListLabel(const QString& listName) const {
+    return DayRule ? RuleListLabel(listName, *DayRule) : listName;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -579,6 +587,17 @@ void TListPlayer::LoadDayListFile(const QString& path) {
     failedList_.reset();
 }
 
+void TListPlayer::DayRuleChanged() {
+    // The log says which list the calendar put in the channel's place, and under which rule.
+    QString file;
+    if (!DayRule || DayRule->Target == CalendarTarget::Base)
+        file = PeriodicListFile.isEmpty() ? OwnDayListFile : PeriodicListFile;
+    else if (DayRule->Target == CalendarTarget::List)
+        file = DayRule->ListPath;
+    Tell(AsRunEventKind::List, file, DayRule ? DayRule->Label : QString(), std::nullopt,
+         QString());
+}
+
 void TListPlayer::RetryFailedDayList() {
     // A periodic list reloads its day list by itself; a plain one is retried here.
     if (!failedList_ || !PeriodicListFile.isEmpty() || failedList_->path != DayListFile) return;
@@ -596,6 +615,7 @@ void TListPlayer::ApplyListFile(const QString& path) {
         PeriodicListFile.clear();
         PeriodicList.clear();
         DayListFile = path;
+        OwnDayListFile = path;
         DayList = std::move(list);
         CurrentItem.Index = -1;
         PlayState = PlayOn;

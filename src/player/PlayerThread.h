@@ -124,6 +124,9 @@ public:
     int32_t Volume = 0;
     uint8_t PlayState = PlayOn;
     QString Memo;
+    // Why the station's calendar file could not be read whole; empty when it could. The panel's
+    // list line says so while it lasts (the station keeps the calendar it read last).
+    QString CalendarTrouble;
 
     // GUI thread, once, before Start. A negative SoundCard, and a channel that cannot be made,
     // are reported through Alert. A player without a channel still runs: its caption shows
@@ -205,6 +208,8 @@ private:
     };
 
     void LoadDayListFile(const QString& path) override;
+    void DayRuleChanged() override;
+    QString ListLabel(const QString& listName) const;
     void RetryFailedDayList();
 
     void EndOfPlay();

@@ -7,6 +7,7 @@
 #include "FileError.h"
 #include "FolderPlay.h"
 #include "SoundMixer.h"
+#include "StationCalendarFile.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -74,11 +75,22 @@ public:
         CheckSoundCard();
         ChannelDay day;
         try {
-            day = ChannelDayOf(config_, date);
+            const StationCalendar* calendar = environment_.Calendar ? FollowedCalendar(*environment_.Calendar) : nullptr;
+            day = ChannelDayOf(config_, date, calendar, channel_);
         } catch (const EFileError& e) {
             Add(nullptr, CheckProblem::ListUnreadable, e.Path + ": " + e.Message, e.Path);
             return;
         }
+        if (environment_.Calendar)
+            for (const auto& [earlier, later] : environment_.Calendar->Ties(channel_, date))
+                Add(nullptr, CheckProblem::CalendarTie,
+                    QString("calendar lines %1 and %2 both span %3 days on %4; line %2 decides")
+                        .arg(earlier->Line)
+                        .arg(later->Line)
+                        .arg(later->Span())
+                        .arg(date.toString(QStringLiteral("yyyy-MM-dd"))),
+                    QString());
+        if (day.Choice.Silent()) return;  // a day the calendar silences has nothing to check
         if (day.ListFile.isEmpty()) {
             Add(nullptr, CheckProblem::NoList, day.NoListReason, config_.PeriodicListFile);
             return;
@@ -187,6 +199,9 @@ private:
     std::vector<CheckFinding>& findings_;
 };
 
+// The calendar's own findings stand for the station, as its events do in the as-run log.
+constexpr int kCalendarChannel = -1;
+
 std::optional<QString> WhyTheReaderRefuses(const QString& path) {
     try {
         TAudioFileReader reader(path);
@@ -200,9 +215,31 @@ std::optional<QString> WhyTheReaderRefuses(const QString& path) {
 
 CheckEnvironment AudioCheckEnvironment() { return {TSoundMixer::DeviceCount(), WhyTheReaderRefuses}; }
 
+static void CheckCalendar(const StationCalendar& calendar, int channelCount, const QDate& date,
+                   std::vector<CheckFinding>& findings) {
+    const auto add = [&findings](const QString& problem, int line, const QString& detail, const QString& file) {
+        findings.push_back({kCalendarChannel, QString(), std::nullopt, QString(), problem,
+                            QString("%1:%2: %3").arg(kCalendarFileName).arg(line).arg(detail), file});
+    };
+    std::vector<CalendarProblem> bad = calendar.Problems;
+    for (const CalendarProblem& p : calendar.UnknownChannels(channelCount)) bad.push_back(p);
+    std::sort(bad.begin(), bad.end(), [](const auto& a, const auto& b) { return a.Line < b.Line; });
+    for (const CalendarProblem& p : bad) add(CheckProblem::CalendarBadLine, p.Line, p.Text, QString());
+    for (const CalendarRule& rule : calendar.Rules) {
+        if (rule.Target != CalendarTarget::List || rule.To < date) continue;
+        try {
+            TPlayList list;
+            list.LoadFromFile(rule.ListPath);
+        } catch (const EFileError& e) {
+            add(CheckProblem::CalendarTargetMissing, rule.Line, rule.ListPath + ": " + e.Message, rule.ListPath);
+        }
+    }
+}
+
 std::vector<CheckFinding> CheckStation(const std::vector<ChannelConfig>& channels, const QDate& date,
                                        const CheckEnvironment& environment) {
     std::vector<CheckFinding> findings;
+    if (environment.Calendar) CheckCalendar(*environment.Calendar, int(channels.size()), date, findings);
     QHash<QString, std::optional<QString>> readerAnswers;  // a file used by many items is opened once
     for (size_t c = 0; c < channels.size(); ++c)
         ChannelCheck(static_cast<int>(c), channels[c], environment, readerAnswers, findings).Run(date);

@@ -2,6 +2,7 @@
 // The pre-flight check: what a date's timetables would fail to sound, found before the day
 // starts. No widgets and no clock of its own: the date and the machine are given.
 
+#include "Calendar.h"
 #include "ChannelFile.h"
 
 #include <QDate>
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -27,6 +29,10 @@ inline const QString BadTimes = QStringLiteral("bad-times");              // sta
 inline const QString NoDevice = QStringLiteral("no-device");              // the sound card is not an output
 // The channel file does not end at a whole record: channels after the cut are not known.
 inline const QString ChannelFileDamaged = QStringLiteral("channel-file-damaged");
+// The station calendar's, with Channel -1 unless they concern one channel; Detail names the line.
+inline const QString CalendarBadLine = QStringLiteral("calendar-bad-line");            // not a rule, or no such channel
+inline const QString CalendarTargetMissing = QStringLiteral("calendar-target-missing");  // its list cannot be read
+inline const QString CalendarTie = QStringLiteral("calendar-tie");  // only the line order decides the date
 }  // namespace CheckProblem
 
 struct CheckFinding {
@@ -47,13 +53,16 @@ struct CheckEnvironment {
     // Why the reader refuses an existing file, or nothing when it takes it. It is asked once
     // per file, and never about anything but a regular file.
     std::function<std::optional<QString>(const QString& path)> WhyUnplayable;
+    // The station calendar the channels follow; none when the station has none.
+    std::shared_ptr<const StationCalendar> Calendar;
 };
 
 // The outputs and the audio file reader of this machine.
 CheckEnvironment AudioCheckEnvironment();
 
-// Every finding for `date`, channel by channel in channel order: first the channel's own, then
-// its items' in list order. Reads files only; may take a while on large folders, so the
+// Every finding for `date`: first the calendar's lines (those whose list is missing only while
+// they are not over), then channel by channel in channel order: the channel's own, then its
+// items' in list order. Reads files only; may take a while on large folders, so the
 // station runs it away from the GUI thread.
 std::vector<CheckFinding> CheckStation(const std::vector<ChannelConfig>& channels, const QDate& date,
                                        const CheckEnvironment& environment);

@@ -26,7 +26,8 @@ TStation::TStation(const QString& programFolder, PasswordStore& passwords, Playe
     : QObject(parent),
       programFolder_(programFolder.endsWith('/') ? programFolder : programFolder + '/'),
       channelFactory_(std::move(channelFactory)),
-      settingsStore_(programFolder_, passwords) {
+      settingsStore_(programFolder_, passwords),
+      calendarWatch_(programFolder_ + kCalendarFileName) {
     // Told on the log's own thread: the window hears of it on this one.
     // A fault of the log and its end: on stderr at once, for whoever watches the station's
     // output, and in the window.
@@ -37,6 +38,8 @@ TStation::TStation(const QString& programFolder, PasswordStore& passwords, Playe
     });
     LogEvent(kStationChannel, AsRunEventKind::Startup);
     dayTimer_.setInterval(kDayTimerMs);
+    // The calendar first: the day's check reads the channels' days through it.
+    connect(&dayTimer_, &QTimer::timeout, this, &TStation::FollowCalendar);
     connect(&dayTimer_, &QTimer::timeout, this, &TStation::CheckDay);
 }
 
@@ -114,6 +117,9 @@ void TStation::AddPlayer(const LoadedChannel& loaded) {
     auto player = std::make_unique<TListPlayer>();
     player->SetFromConfig(loaded);
     player->OnAsRun = asRunLog_->Writer();
+    player->Calendar = calendarWatch_.Current();
+    player->CalendarChannel = ChannelCount();
+    player->CalendarTrouble = calendarWatch_.Trouble();
     connect(player.get(), &TListPlayer::Alert, this, [this](TListPlayer*, const QString& text) { emit Alert(text); });
     players_.push_back(std::move(player));
     started_.push_back(false);
@@ -124,6 +130,7 @@ void TStation::AddPlayer(const LoadedChannel& loaded) {
 // Running
 
 void TStation::StartChannels() {
+    FollowCalendar();
     for (int i = 0; i < ChannelCount(); ++i) {
         if (started_[i]) continue;
         started_[i] = true;
@@ -142,8 +149,32 @@ void TStation::SetCheckEnvironment(std::function<CheckEnvironment()> environment
     checkEnvironment_ = std::move(environment);
 }
 
+void TStation::FollowCalendar() {
+    // Relative list names live in the list folder of the settings (before they are loaded, the default one).
+    const QString listFolder = settings_.ListDirectory.isEmpty() ? programFolder_ + "list" : settings_.ListDirectory;
+    const TCalendarWatch::Change change = calendarWatch_.Poll(listFolder);
+    for (const auto& player : players_) {
+        if (change.Calendar) player->Calendar = change.Calendar;
+        if (change.Trouble) player->CalendarTrouble = *change.Trouble;
+    }
+    if (change.Trouble && !change.Trouble->isEmpty()) {
+        const QString text = QStringLiteral("The calendar cannot be read whole; the channels keep the calendar read "
+                                            "before (at start: their own lists): ") + *change.Trouble;
+        LogEvent(kStationChannel, AsRunEventKind::Error, calendarWatch_.Path(), text);
+        emit Alert(calendarWatch_.Path() + ": " + text);
+    }
+}
+
 void TStation::CheckDay() {
-    if (!dayCheck_) dayCheck_ = std::make_unique<TDayCheck>(checkEnvironment_, asRunLog_->Writer());
+    if (!dayCheck_) {
+        // The check follows the calendar the channels follow at the time it starts.
+        auto environment = [this] {
+            CheckEnvironment e = checkEnvironment_();
+            e.Calendar = calendarWatch_.Current();
+            return e;
+        };
+        dayCheck_ = std::make_unique<TDayCheck>(environment, asRunLog_->Writer());
+    }
     dayCheck_->Tick([this] { return ChannelConfigs(); }, LocalMoment::Now());
 }
 

@@ -6,6 +6,7 @@
 // next tick, as before: a command only sets what the player then acts on.
 
 #include "AsRunLog.h"
+#include "CalendarWatch.h"
 #include "ChannelFile.h"
 #include "DayCheck.h"
 #include "PanelRecord.h"
@@ -91,6 +92,11 @@ public:
     // Waits for a day's check in progress (tests).
     bool WaitForDayCheck(int ms);
 
+    // The station calendar ("calendar.txt" in the program folder) the channels follow, read again
+    // each second when it changed on disk; never null. Why it could not be read whole, if so.
+    std::shared_ptr<const StationCalendar> Calendar() const { return calendarWatch_.Current(); }
+    QString CalendarTrouble() const { return calendarWatch_.Trouble(); }
+
     int ChannelCount() const { return int(players_.size()); }
     // Read-only; nullptr for an index out of range.
     const TListPlayer* Channel(int index) const;
@@ -149,6 +155,7 @@ private:
     // An event of the station (index -1) or of a channel, to the as-run log.
     void LogEvent(int index, AsRunEventKind kind, const QString& file = QString(), const QString& detail = QString());
     void CheckDay();
+    void FollowCalendar();
 
     QString programFolder_;
     PlayerChannelFactory channelFactory_;
@@ -166,7 +173,8 @@ private:
     std::unique_ptr<TAsRunLog> asRunLog_;
     std::function<CheckEnvironment()> checkEnvironment_ = AudioCheckEnvironment;
     std::unique_ptr<TDayCheck> dayCheck_;
-    QTimer dayTimer_;  // looks for a new day every second
+    QTimer dayTimer_;  // looks for a new day, and a changed calendar, every second
+    TCalendarWatch calendarWatch_;
 };
 
 }  // namespace tessora

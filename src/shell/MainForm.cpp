@@ -173,6 +173,12 @@ void TfrmMain::BuildListEditor() {
         }
         return uses;
     };
+    editor.calendar.stationFolder = station_.ProgramFolder();
+    editor.calendar.channelTitles = [this] {
+        QStringList titles;
+        for (int index = 0; index < station_.ChannelCount(); ++index) titles << station_.Channel(index)->Title;
+        return titles;
+    };
     FormList_ = new TFormList(station_.Settings(), std::move(editor), this);
     skins_->Follow(FormList_, TSkinSet::Follows::Current);
 }

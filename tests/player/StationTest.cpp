@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -290,6 +291,54 @@ TEST_F(StationTest, TheAsRunLogHearsOfTheStationItsCommandsAndTheDaysCheck) {
                                  "1 error - no-list: the channel has no day list", "1 manual - /music/a.wav",
                                  "0 list - " + day, "0 error - File not found", "1 takeover - /music/alarm.wav",
                                  "1 giveback - ", "-1 exit - "}));
+}
+
+TEST_F(StationTest, ACalendarThatCannotBeReadWholeIsSaidAndTheLastWholeOneKept) {
+    folder.Write("calendar.txt", "holiday\t2026-10-01\t2026-10-07\t*\t-silent-\t国庆节\n"
+                                 "exam\t2027-01-11\t\t0\t期末考试.lst\n");
+    StartWith(2);
+    ASSERT_EQ(station->Calendar()->Rules.size(), 2u);
+    EXPECT_EQ(Player(1).Calendar, station->Calendar());
+    EXPECT_EQ(Player(1).CalendarChannel, 1);
+    EXPECT_EQ(station->Calendar()->Rules[1].ListPath, folder.Path("list/期末考试.lst"));
+
+    QSignalSpy alerts(station.get(), &TStation::Alert);
+    folder.Write("calendar.txt", "holiday\t2026-10-01\t2026-10-07\t*\t-silent-\t国庆节\nexam\t2027-01-11\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Player(0).CalendarTrouble.isEmpty(); }, 10000));
+    EXPECT_EQ(Player(1).CalendarTrouble, "line 2: expected 6 TAB-separated fields (Kind From To Channels Target Label), found 2");
+    EXPECT_EQ(station->Calendar()->Rules.size(), 2u) << "the calendar read whole before is kept";
+    ASSERT_EQ(alerts.count(), 1);
+    EXPECT_TRUE(alerts[0][0].toString().contains("cannot be read whole")) << alerts[0][0].toString().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panels[0]->listLabel.endsWith("(校历错误)"); }, 10000))
+        << panels[0]->listLabel.toStdString();
+
+    folder.Write("calendar.txt", "holiday\t2026-10-01\t2026-10-07\t*\t-silent-\t国庆节\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Player(0).CalendarTrouble.isEmpty(); }, 10000));
+    EXPECT_EQ(Player(0).Calendar->Rules.size(), 1u);
+    EXPECT_EQ(alerts.count(), 1);
+    ASSERT_TRUE(station->WaitForAsRunLog(10000));
+    EXPECT_TRUE(folder.Read("asrun/" + AsRunFileName(QDate::currentDate())).contains("\t-1\t\terror\t\t\t" + folder.Path("calendar.txt").toUtf8()));
+}
+
+TEST_F(StationTest, TheDaysCheckReadsEachChannelsDayThroughTheCalendar) {
+    // Channel 0 is silenced today and its own list would fail; channel 1 rings an exam list today.
+    const QString today = QDate::currentDate().toString("yyyy-MM-dd");
+    const QString day = WriteDayList("day.lst", At(8, 0, 0), At(9, 0, 0));  // its bell.wav is not there
+    TPlayList exam;
+    exam.Items = {Item(1, "考试铃", At(8, 30, 0), At(8, 31, 0), folder.Path("exam.wav"))};
+    folder.MakeFolder("list");
+    exam.SaveToFile(folder.Path("list/期末考试.lst"));
+    folder.Write("calendar.txt", ("holiday\t" + today + "\t\t0\t-silent-\t停课\n"
+                                  "exam\t" + today + "\t\t1\t期末考试.lst\t期末考试\n").toUtf8());
+    StartWith(2, day);
+    ASSERT_TRUE(station->WaitForDayCheck(10000));
+    ASSERT_TRUE(station->WaitForAsRunLog(10000));
+    QStringList errors;
+    for (const QString& line : QString::fromUtf8(folder.Read("asrun/" + AsRunFileName(QDate::currentDate()))).split('\n'))
+        // The check's findings begin with their problem's word; the players' own failures depend on the hour.
+        if (const auto e = ParseAsRunLine(line); e && e->Kind == AsRunEventKind::Error && e->Detail.section(": ", 0, 0).contains('-'))
+            errors << QString("%1 %2").arg(e->Channel).arg(e->Detail);
+    EXPECT_EQ(errors, QStringList{"1 file-missing: " + folder.Path("exam.wav")});
 }
 
 TEST_F(StationTest, ALogThatCannotBeWrittenIsSaidOnce) {

@@ -89,6 +89,8 @@ TFormList::TFormList(const SystemSettings& settings, ListEditorServices services
     sheetMultiDay = BuildPeriodicSheet();
     MainTab->addTab(sheetDay, "日列表");
     MainTab->addTab(sheetMultiDay, "周期列表");
+    sheetCalendar = new TCalendarSheet(settings_, services_.calendar);
+    MainTab->addTab(sheetCalendar, "校历");
     MainTab->setCurrentWidget(sheetMultiDay);
     StatusLine = new QLabel;
     StatusLine->setWordWrap(true);
@@ -352,6 +354,7 @@ void TFormList::ShowOpened(const OpenedList& opened) {
 
 void TFormList::Save() {
     if (DialogUp()) return;
+    if (MainTab->currentWidget() == sheetCalendar) return sheetCalendar->Save();
     const EditorTab tab = ActiveTab();
     QString name = document_.NameFor(tab);
     if (name.isEmpty()) {

@@ -2,6 +2,7 @@
 // The list editor "节目编排": makes, opens and saves day lists (".lst") and periodic lists
 // (".lsm"). It works on files only; channels keep the copy of a list they loaded.
 
+#include "CalendarSheet.h"
 #include "EditorDialogs.h"
 #include "ListDocument.h"
 #include "SettingsStore.h"
@@ -33,6 +34,8 @@ struct ListEditorServices {
     std::function<void(int32_t volume)> keepPreviewVolume;
     // The channels as they are now, for the note after a save. Empty: no channels to name.
     std::function<std::vector<ChannelListUse>()> channelUses;
+    // The station folder (its calendar) and the rule dialog, for the tab "校历".
+    CalendarSheetServices calendar;
 };
 
 class TFormList : public QDialog {
@@ -59,6 +62,7 @@ public:
     QPushButton* btnDel = nullptr;
     QToolButton* InsertButton = nullptr;
     QLabel* StatusLine = nullptr;
+    TCalendarSheet* sheetCalendar = nullptr;
 
     // Operations, public so tests can drive them as the menus and buttons do.
     void FormShow();
