@@ -158,8 +158,8 @@ void TStation::FollowCalendar() {
         if (change.Trouble) player->CalendarTrouble = *change.Trouble;
     }
     if (change.Trouble && !change.Trouble->isEmpty()) {
-        const QString text = QStringLiteral("The calendar cannot be read whole; the channels keep the calendar read "
-                                            "before (at start: their own lists): ") + *change.Trouble;
+        const QString text =
+            QStringLiteral("校历无法完整读取，各通道沿用此前完整读取的校历（刚启动时按各自的节目列表）：") + *change.Trouble;
         LogEvent(kStationChannel, AsRunEventKind::Error, calendarWatch_.Path(), text);
         emit Alert(calendarWatch_.Path() + ": " + text);
     }

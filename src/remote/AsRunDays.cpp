@@ -23,7 +23,8 @@ struct TAsRunDays::Shared {
 TAsRunDays::TAsRunDays() : shared_(std::make_shared<Shared>()) {}
 
 std::optional<TAsRunDays::Result> TAsRunDays::Take(const QDate& date, qint64 nowMs, const std::vector<ChannelConfig>& channels,
-                                                   const QString& asrunFolder) {
+                                                   const QString& asrunFolder,
+                                                   std::shared_ptr<const StationCalendar> calendar) {
     std::lock_guard lock(shared_->mutex);
     if (!shared_->days.contains(date) && shared_->days.size() >= kMaxDays) {
         // Room for this one: drop what is not being read.
@@ -34,10 +35,10 @@ std::optional<TAsRunDays::Result> TAsRunDays::Take(const QDate& date, qint64 now
     if (day.result && nowMs - day.readAtMs < kKeepMs) return day.result;
     if (!day.reading) {
         day.reading = true;
-        std::thread([shared = shared_, date, channels, asrunFolder, nowMs] {
+        std::thread([shared = shared_, date, channels, asrunFolder, calendar = std::move(calendar), nowMs] {
             Result result;
             try {
-                result.Json = AsRunJson(date, ReportStationDay(channels, date, asrunFolder), LocalMoment::Now());
+                result.Json = AsRunJson(date, ReportStationDay(channels, date, asrunFolder, calendar.get()), LocalMoment::Now());
             } catch (const EFileError& e) {
                 result.Json = QJsonObject{{"error", e.Path + ": " + e.Message}};
                 result.Failed = true;

@@ -3,6 +3,7 @@
 // a while: a request is answered from what has been read, and one that finds nothing yet starts
 // the reading and is asked to come again. Today's report comes from the facts gathered anyway.
 
+#include "Calendar.h"
 #include "ChannelFile.h"
 
 #include <QDate>
@@ -29,7 +30,7 @@ public:
     // The report of `date` when it has been read within kKeepMs; otherwise nothing, and the
     // reading has started (once; a reading in progress is not started again).
     std::optional<Result> Take(const QDate& date, qint64 nowMs, const std::vector<ChannelConfig>& channels,
-                               const QString& asrunFolder);
+                               const QString& asrunFolder, std::shared_ptr<const StationCalendar> calendar);
 
     struct Shared;
 

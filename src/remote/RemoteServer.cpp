@@ -254,7 +254,7 @@ QHttpServerResponse TRemoteServer::AsRun(const QHttpServerRequest& request) {
     // Another day is read on a thread of its own, never on this one; until it has been read the
     // caller is asked to come again in a second.
     const auto read = asRunDays_.Take(date, QDateTime::currentMSecsSinceEpoch(), station_.ChannelConfigs(),
-                                      station_.ProgramFolder() + kAsRunFolderName);
+                                      station_.ProgramFolder() + kAsRunFolderName, station_.Calendar());
     if (!read) {
         auto response = ErrorResponse(Status::ServiceUnavailable, "the day's log is being read; ask again in a second");
         SetHeader(response, "Retry-After", "1");

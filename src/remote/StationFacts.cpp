@@ -32,7 +32,8 @@ StationFacts GatherFacts(const FactsRequest& request, const StationFacts& previo
         facts.TokenError = e.Path + ": " + e.Message;
     }
     try {
-        const StationReport today = ReportStationDay(request.Channels, request.Now.date, request.StationFolder + kAsRunFolderName);
+        const StationReport today = ReportStationDay(request.Channels, request.Now.date, request.StationFolder + kAsRunFolderName,
+                                                        request.Calendar.get());
         facts.Today = TotalsOf(today.Report, today.Date, request.Now);
         facts.Counts = CountByChannel(today, int(request.Channels.size()), request.Now);
         facts.ReportRead = true;
@@ -83,12 +84,14 @@ void TStationFacts::Refresh() {
     request.StationFolder = station_.ProgramFolder();
     request.Channels = station_.ChannelConfigs();
     request.Now = LocalMoment::Now();
+    request.Calendar = station_.Calendar();
     const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
     // Again at once when the channels change: the first gathering may come before they are loaded.
     request.Check = lastCheckMs_ < 0 || nowMs - lastCheckMs_ >= kCheckEveryMs || lastCheckDate_ != request.Now.date ||
                     lastCheckedChannels_ != request.Channels;
     if (request.Check) {
         request.Environment = environment_();
+        request.Environment.Calendar = request.Calendar;
         lastCheckedChannels_ = request.Channels;
         lastCheckMs_ = nowMs;
         lastCheckDate_ = request.Now.date;

@@ -45,6 +45,7 @@ struct FactsRequest {
     LocalMoment Now;
     bool Check = false;  // run the pre-flight check of Now's date and the next
     CheckEnvironment Environment;
+    std::shared_ptr<const StationCalendar> Calendar;  // the one the station's channels follow
 };
 // Reads and computes; `previous` gives what this request does not renew (the problems when no
 // check is asked).

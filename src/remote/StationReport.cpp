@@ -13,14 +13,15 @@ bool HasEnded(const ReportLine& line, const QDate& date, const LocalMoment& now)
 
 }  // namespace
 
-StationReport ReportStationDay(const std::vector<ChannelConfig>& channels, const QDate& date, const QString& asrunFolder) {
+StationReport ReportStationDay(const std::vector<ChannelConfig>& channels, const QDate& date, const QString& asrunFolder,
+                               const StationCalendar* calendar) {
     StationReport day;
     day.Date = date;
     std::vector<std::optional<ChannelDay>> days(channels.size());
     std::vector<ReportChannel> reportChannels;
     for (size_t c = 0; c < channels.size(); ++c) {
         try {
-            days[c] = ChannelDayOf(channels[c], date);
+            days[c] = ChannelDayOf(channels[c], date, calendar, int(c));
         } catch (const EFileError& e) {
             day.Unreadable << QString("%1: %2: %3").arg(c).arg(e.Path, e.Message);
         }

@@ -4,6 +4,7 @@
 // the GUI thread.
 
 #include "AiringReport.h"
+#include "Calendar.h"
 #include "ChannelFile.h"
 
 #include <QDate>
@@ -21,9 +22,11 @@ struct StationReport {
     QStringList Unreadable;          // channels whose day could not be read: "N: path: reason"
 };
 
-// A channel whose day list cannot be read is reported without items (and named in Unreadable)
-// rather than failing the whole day. Raises EFileError when the log's file cannot be read.
-StationReport ReportStationDay(const std::vector<ChannelConfig>& channels, const QDate& date, const QString& asrunFolder);
+// Each channel's day is the one the station's `calendar` (none: no calendar) gives it. A channel
+// whose day list cannot be read is reported without items (and named in Unreadable) rather than
+// failing the whole day. Raises EFileError when the log's file cannot be read.
+StationReport ReportStationDay(const std::vector<ChannelConfig>& channels, const QDate& date, const QString& asrunFolder,
+                               const StationCalendar* calendar);
 
 // Per channel, from a day's report and events, as the metrics count them.
 struct ChannelCounts {

@@ -308,7 +308,7 @@ TEST_F(StationTest, ACalendarThatCannotBeReadWholeIsSaidAndTheLastWholeOneKept) 
     EXPECT_EQ(Player(1).CalendarTrouble, "line 2: expected 6 TAB-separated fields (Kind From To Channels Target Label), found 2");
     EXPECT_EQ(station->Calendar()->Rules.size(), 2u) << "the calendar read whole before is kept";
     ASSERT_EQ(alerts.count(), 1);
-    EXPECT_TRUE(alerts[0][0].toString().contains("cannot be read whole")) << alerts[0][0].toString().toStdString();
+    EXPECT_TRUE(alerts[0][0].toString().contains("校历无法完整读取")) << alerts[0][0].toString().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return panels[0]->listLabel.endsWith("(校历错误)"); }, 10000))
         << panels[0]->listLabel.toStdString();
 
