@@ -41,7 +41,10 @@ run_fuzzers() { # build dir
 
 build_tree() { # dir target [extra cmake args...]
     local dir="$1" target="$2"; shift 2
-    cmake -S "$here" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    # A second build of the same sources (another stage, a rebuild after a pull) comes from the cache.
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    cmake -S "$here" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
     cmake --build "$dir" -j "$jobs" --target "$target"
 }
 
