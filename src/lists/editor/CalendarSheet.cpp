@@ -270,12 +270,16 @@ int TCalendarSheet::SelectedRule() const {
 std::optional<CalendarRule> TCalendarSheet::AskRule(const CalendarRule& rule) {
     QStringList channels;
     for (int c = 0; c < ChannelBox->count(); ++c) channels << ChannelBox->itemText(c);
-    return services_.editRule ? services_.editRule(this, rule, listNames_, channels)
-                              : AskCalendarRule(this, rule, listNames_, channels);
+    asking_ = true;
+    const CalendarRule shown = rule;  // the list may change under a dialog's own event loop
+    auto answer = services_.editRule ? services_.editRule(this, shown, listNames_, channels)
+                                     : AskCalendarRule(this, shown, listNames_, channels);
+    asking_ = false;
+    return answer;
 }
 
 void TCalendarSheet::AddRule() {
-    if (busy_ || !loadError_.isEmpty()) return;
+    if (busy_ || asking_ || !loadError_.isEmpty()) return;
     CalendarRule fresh;
     fresh.Kind = QStringLiteral("holiday");
     fresh.From = fresh.To = QDate::currentDate();
@@ -292,7 +296,7 @@ void TCalendarSheet::AddRule() {
 
 void TCalendarSheet::EditRule() {
     const int row = SelectedRule();
-    if (busy_ || !loadError_.isEmpty() || row < 0) return;
+    if (busy_ || asking_ || !loadError_.isEmpty() || row < 0) return;
     if (const auto rule = AskRule(document_.Rules()[size_t(row)])) {
         document_.Replace(size_t(row), *rule);
         ShowRules();
@@ -303,14 +307,14 @@ void TCalendarSheet::EditRule() {
 
 void TCalendarSheet::DeleteRule() {
     const int row = SelectedRule();
-    if (busy_ || !loadError_.isEmpty() || row < 0) return;
+    if (busy_ || asking_ || !loadError_.isEmpty() || row < 0) return;
     document_.Remove(size_t(row));
     ShowRules();
     ShowState("已删除，尚未保存");
 }
 
 void TCalendarSheet::Save() {
-    if (busy_) return;
+    if (busy_ || asking_) return;
     if (!loadError_.isEmpty() || !loaded_) {
         ShowState(QString("校历未能读取（%1），不会写入 %2").arg(loadError_, CalendarPath()));
         return;

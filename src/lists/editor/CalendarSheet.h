@@ -83,6 +83,8 @@ private:
     QString loadError_;
     bool loaded_ = false;
     bool busy_ = false;
+    // The rule dialog is up: the sheet's operations wait for it, so none works on a rule it shows.
+    bool asking_ = false;
 };
 
 // The dialog of one rule: kind, dates, channels, list (静音, 默认 or a day list) and label.

@@ -94,6 +94,32 @@ private slots:
         QCOMPARE(DayColour(*sheet_, 2, 30), QColor(90, 90, 90));  // no such day
     }
 
+    // The rule dialog runs an event loop of its own: whatever else reaches the sheet meanwhile
+    // (a button pressed through the accessibility bus) waits, so the edit lands on its own rule.
+    void operationsWhileTheRuleDialogIsUpDoNothing() {
+        Open();
+        CalendarSheetServices services;
+        services.stationFolder = year_->Path();
+        services.channelTitles = [] { return QStringList{"教学楼", "操场", "宿舍"}; };
+        services.editRule = [this](QWidget*, const CalendarRule& rule, const QStringList&, const QStringList&) {
+            sheet_->DeleteRule();
+            sheet_->AddRule();
+            sheet_->Save();
+            CalendarRule changed = rule;
+            changed.Label = "改过";
+            return std::optional<CalendarRule>(changed);
+        };
+        sheet_ = std::make_unique<TCalendarSheet>(settings_, services);
+        sheet_->Load();
+        QVERIFY(WaitUntil([&] { return !sheet_->Busy(); }));
+        sheet_->RuleTable->selectRow(3);
+        sheet_->EditRule();
+        QVERIFY(!sheet_->Busy());
+        QCOMPARE(sheet_->RuleTable->rowCount(), 5);
+        QCOMPARE(Row(sheet_->RuleTable, 3)[5], QString("改过"));
+        QCOMPARE(Row(sheet_->RuleTable, 2)[5], QString("调休上课"));
+    }
+
     void editsAreSavedAtomicallyKeepingCommentsAndUnreadableLines() {
         year_->dir.Write("calendar.txt", kSchoolYearCalendar + "# UID spring@district\nholiday\t2027-02-30\t\t*\t-silent-\t春节\n"
                                                                 "# UID sports@district\noneoff\t2026-11-05\t\t*\t-silent-\t运动会\n");
