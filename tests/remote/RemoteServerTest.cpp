@@ -295,11 +295,18 @@ TEST_F(RemoteServerTest, TheAlarmWindowsHoldIsLeftToIt) {
 }
 
 TEST_F(RemoteServerTest, MetricsParseAndNeedATokenUnlessPublic) {
-    ASSERT_TRUE(server->Facts().WaitForFresh(10000));
-    const HttpAnswer answer = client->Get("/metrics", status.Token);
+    // Each channel's start reaches the log once its file sounds, and the metrics at the next
+    // gathering of the facts.
+    HttpAnswer answer;
+    Exposition e;
+    EXPECT_TRUE(ServeUntil([&] {
+        answer = client->Get("/metrics", status.Token);
+        e = ParsePrometheus(answer.body);
+        return answer.status == 200 && e.Value("tessora_item_start_offset_seconds", {{"channel", "0"}}) &&
+               e.Value("tessora_item_start_offset_seconds", {{"channel", "1"}});
+    }));
     ASSERT_EQ(answer.status, 200);
     EXPECT_TRUE(answer.headers.value("content-type").startsWith("text/plain; version=0.0.4"));
-    const Exposition e = ParsePrometheus(answer.body);
     ASSERT_TRUE(e.error.isEmpty()) << e.error.toStdString();
     EXPECT_EQ(e.Value("tessora_channel_state", {{"title", "一号"}, {"state", "playing"}}), 1.0);
     EXPECT_GE(*e.Value("tessora_items_started_total", {{"channel", "1"}}), 1.0);
