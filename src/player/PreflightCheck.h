@@ -54,7 +54,7 @@ struct CheckEnvironment {
     // per file, and never about anything but a regular file.
     std::function<std::optional<QString>(const QString& path)> WhyUnplayable;
     // The station calendar the channels follow; none when the station has none.
-    std::shared_ptr<const StationCalendar> Calendar;
+    std::shared_ptr<const StationCalendar> Calendar = nullptr;
 };
 
 // The outputs and the audio file reader of this machine.

@@ -57,7 +57,9 @@ TEST(CalendarPlayer, EachDayOfTheSchoolYearSoundsItsList) {
         EXPECT_EQ(s.panel.listLabel, ExpectedListLabel(day));
         // The channel file keeps the channel's own list, whatever the calendar put in its place.
         const ChannelConfig config = s.player.Config();
-        if (!year.Periodic(day.channel)) EXPECT_EQ(config.DayListFile, year.OwnList(day.channel));
+        if (!year.Periodic(day.channel)) {
+            EXPECT_EQ(config.DayListFile, year.OwnList(day.channel));
+        }
     }
 }
 

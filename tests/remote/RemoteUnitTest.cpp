@@ -30,7 +30,7 @@ TEST(Tokens, ANewTokenIsLongUrlSafeAndOnlyItsOwnHashMatchesIt) {
     const std::vector<TokenEntry> tokens{a.Entry, b.Entry};
     EXPECT_EQ(FindToken(tokens, a.Token.toLatin1())->Name, "office");
     EXPECT_EQ(FindToken(tokens, b.Token.toLatin1())->Scope, TokenScope::Control);
-    for (const QByteArray wrong : {QByteArray(), a.Token.toLatin1().chopped(1), a.Token.toLatin1() + "x",
+    for (const QByteArray& wrong : {QByteArray(), a.Token.toLatin1().chopped(1), a.Token.toLatin1() + "x",
                                    QByteArray(a.Entry.Hash.toHex()), b.Token.toLatin1().toUpper()})
         EXPECT_FALSE(FindToken(tokens, wrong)) << wrong.toStdString();
     // Two tokens of one name would hash differently even if equal: the salts differ.

@@ -71,7 +71,11 @@ class MainFormGuardsTest : public QObject {
 
     void Start(int channelCount) {
         std::vector<ChannelConfig> configs;
-        for (int i = 0; i < channelCount; ++i) configs.push_back({.Title = QString("通道%1").arg(i + 1)});
+        for (int i = 0; i < channelCount; ++i) {
+            ChannelConfig config;
+            config.Title = QString("通道%1").arg(i + 1);
+            configs.push_back(config);
+        }
         TChannelFile().SaveChannels(Folder() + "tessora.cfg", configs);
 
         station = std::make_unique<TStation>(Folder(), passwords, [this](int, int) {

@@ -177,7 +177,7 @@ private slots:
         QVERIFY(text.open(QIODevice::WriteOnly));
         text.write("not a sound");
         text.close();
-        for (const QString& name : {"missing.wav", "pipe.wav", "notes.wav"}) {
+        for (const char* name : {"missing.wav", "pipe.wav", "notes.wav"}) {
             FakeDialogs fakes;
             fakes.fileAnswers << dir_.filePath(name);
             auto editor = Editor(settings, fakes, KindFile);
