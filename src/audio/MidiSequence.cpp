@@ -62,12 +62,17 @@ QByteArray BigEndianBytes(uint32_t value, int bytes) {
     return out;
 }
 
-// The events of one track up to the last complete one, closed with an end-of-track event.
+// The events of one track up to the last complete one, closed with an end-of-track event. An
+// escaped sysex (F7) becomes a sequencer-specific meta event with the same bytes: libsmf stops the
+// program at an F7 event, and there is nothing in one a synthesizer is waiting for.
 QByteArray CompleteTrack(const QByteArray& track) {
     const auto* p = reinterpret_cast<const uint8_t*>(track.constData());
     const qsizetype n = track.size();
     qsizetype i = 0, complete = 0;
     uint8_t running = 0;
+    QByteArray out;          // the track up to `copied`, escapes rewritten
+    qsizetype copied = 0;
+    auto upTo = [&](qsizetype end) { return out + track.mid(copied, end - copied); };
     auto number = [&](uint32_t& value) {  // a variable-length quantity
         value = 0;
         for (int k = 0; k < 4 && i < n; ++k) {
@@ -97,13 +102,18 @@ QByteArray CompleteTrack(const QByteArray& track) {
                 break;
             i += length;
             if (type == 0x2F)
-                return track.left(i);
+                return upTo(i);
             running = 0;
         } else if (status == 0xF0 || status == 0xF7) {
+            const qsizetype statusAt = i - 1;
             if (!number(length) || length > n - i)
                 break;
             i += length;
             running = 0;
+            if (status == 0xF7) {
+                out = upTo(statusAt) + QByteArray("\xFF\x7F", 2);
+                copied = statusAt + 1;
+            }
         } else if (status > 0xF0) {
             break;  // no such event in a file
         } else {
@@ -115,7 +125,7 @@ QByteArray CompleteTrack(const QByteArray& track) {
         }
         complete = i;
     }
-    return track.left(complete) + QByteArray("\x00\xFF\x2F\x00", 4);
+    return upTo(complete) + QByteArray("\x00\xFF\x2F\x00", 4);
 }
 
 // libsmf trusts a file's chunk lengths and stops the program at a track that ends without

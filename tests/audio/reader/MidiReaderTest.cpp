@@ -168,6 +168,26 @@ TEST(MidiReader, CutFilePlaysWhatItHolds) {
     EXPECT_GT(ChannelRms(Slice(pcm, f, 0.05, 0.45), f, 0), 300);
 }
 
+// An escaped sysex (F7) is passed over and the notes around it play; one in a cut track (the
+// fuzzer's find) is handled too.
+TEST(MidiReader, AnEscapedSysexIsPassedOver) {
+    QTemporaryDir dir;
+    const QByteArray track("\x00\xF7\x02\xF3\x01"       // the escape: a song select, sent raw
+                           "\x00\x90\x3C\x64\x60\x80\x3C\x40"  // middle C for 96 ticks, half a second
+                           "\x00\xFF\x2F\x00", 17);
+    const QByteArray file = QByteArray("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk\0\0\0", 21) + char(track.size()) + track;
+    TAudioFileReader reader(WriteFile(dir, "escape.mid", file));
+    const WaveFormatEx& f = reader.WaveFormat();
+    const std::vector<uint8_t> pcm = ReadToEnd(reader);
+    EXPECT_GT(ChannelRms(Slice(pcm, f, 0.05, 0.45), f, 0), 300);
+
+    const QByteArray found = QByteArray::fromBase64("TVRoZAAAAAYAAAABAGBNVHJrAAAAKgD3AAQAAAAAAAD/LwA=");
+    try {
+        TAudioFileReader cut(WriteFile(dir, "found.mid", found));
+    } catch (const EAudioReadError&) {
+    }
+}
+
 TEST(MidiReader, AnAbsurdlyLongFileStopsAfterADay) {
     QTemporaryDir dir;
     QByteArray bytes = FileBytes(AudioFixture("tiny.mid"));
